@@ -1,0 +1,40 @@
+#pragma once
+
+#include "ConfigRecord.h"
+
+#include <QString>
+
+#include <chrono>
+#include <cstdint>
+#include <span>
+
+class QIODevice;
+
+namespace tavrenode {
+
+using namespace std::chrono_literals;
+
+inline constexpr std::size_t kBlockSize = 64;
+inline constexpr std::size_t kBlockCount = kRecordSize / kBlockSize;
+inline constexpr std::uint8_t kAcknowledgement = 0x55; // 'U'
+// How long one write, and one wait for an acknowledgement, may take.
+inline constexpr std::chrono::milliseconds kPortTimeout = 3s;
+
+enum class BlockFailure { None, Write, Read, Acknowledgement };
+
+struct BlockTransferResult {
+    BlockFailure failure = BlockFailure::None;
+    int block = 0;                   // 1-based block the failure happened at
+    bool timedOut = false;           // the time-out ran out rather than the device failing
+    std::uint8_t acknowledgement = 0; // the byte read in place of 0x55
+    QString reason;                  // the device's error text, when it gave one
+};
+
+// The module's protocol: each 64-byte block is written whole and answered by exactly one
+// byte, read straight after the write; anything but 0x55 ends the transfer. Works on any
+// open QIODevice that supports the blocking waits.
+[[nodiscard]] BlockTransferResult sendBlocks(QIODevice &device,
+                                             std::span<const std::uint8_t, kRecordSize> record,
+                                             std::chrono::milliseconds timeout = kPortTimeout);
+
+} // namespace tavrenode

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <cstdint>
+
+namespace tavrenode {
+
+// How the number typed into the form becomes a serial device, and which such devices
+// exist. Tests put a pseudo-terminal in place of the system's devices.
+class PortNaming {
+public:
+    virtual ~PortNaming() = default;
+    [[nodiscard]] virtual QString devicePath(std::int32_t port) const = 0;
+    // The devices a module's link could be, for telling the user what there is instead.
+    [[nodiscard]] virtual QStringList presentDevices() const = 0;
+};
+
+// Windows: \\.\COMn. Linux: /dev/rfcommn, the devices the Bluetooth serial-port service
+// (rfcomm bind or connect) creates.
+class SystemPortNaming final : public PortNaming {
+public:
+    [[nodiscard]] QString devicePath(std::int32_t port) const override;
+    [[nodiscard]] QStringList presentDevices() const override;
+};
+
+} // namespace tavrenode

@@ -1,0 +1,117 @@
+#include "ProgrammingTransfer.h"
+
+#include "BlockProtocol.h"
+#include "PortNaming.h"
+#include "RecordEncoder.h"
+#include "UserMessage.h"
+
+#include <QFileInfo>
+#include <QSerialPort>
+
+#ifndef Q_OS_WIN
+#include <unistd.h>
+#endif
+
+namespace tavrenode {
+
+namespace {
+
+constexpr auto kConfigureModeHint = u"You need to put Tavrenode into configure mode first\n"
+                                    u"and then connect from here using Bluetooth\n"
+                                    u"and put the COM port number in the box provided.";
+
+QString portMessage(const char16_t *format, std::int32_t port)
+{
+    return QString::fromUtf16(format).arg(port);
+}
+
+// Why the port would not open, in the system's words, and what the user can do about it.
+QString openFailureDetail(const QSerialPort &port, const PortNaming &naming)
+{
+    QString detail = port.errorString();
+#ifndef Q_OS_WIN
+    const QString path = port.portName();
+    if (port.error() == QSerialPort::PermissionError && ::access(qPrintable(path), R_OK | W_OK) != 0)
+        detail += u"\n\nYour user account is not allowed to use serial devices such as "_qs + path +
+                  u". Add it to the dialout group (sudo adduser $USER dialout), then log out "
+                  u"and in again."_qs;
+#endif
+    if (port.error() == QSerialPort::DeviceNotFoundError) {
+        const QStringList present = naming.presentDevices();
+        detail += present.isEmpty()
+                      ? u"\n\nNo Bluetooth serial port exists at the moment: connect to the "
+                        u"module from the system's Bluetooth settings first."_qs
+                      : u"\n\nBluetooth serial ports present: "_qs + present.join(u", "_qs);
+    }
+    return detail;
+}
+
+QString transferFailureDetail(const BlockTransferResult &result, std::chrono::milliseconds timeout)
+{
+    const QString where = QString(u"Block %1 of %2."_qs).arg(result.block).arg(kBlockCount);
+    switch (result.failure) {
+    case BlockFailure::Acknowledgement:
+        return QString(u"The module answered block %1 with 0x%2 instead of 0x55."_qs)
+            .arg(result.block)
+            .arg(result.acknowledgement, 2, 16, QLatin1Char('0'));
+    case BlockFailure::Read:
+    case BlockFailure::Write:
+        if (result.timedOut)
+            return QString(u"No answer within %1 seconds. "_qs).arg(std::chrono::duration<double>(timeout).count()) +
+                   where;
+        return result.reason + u"\n\n"_qs + where;
+    case BlockFailure::None:
+        break;
+    }
+    return {};
+}
+
+} // namespace
+
+ProgrammingTransfer::ProgrammingTransfer(MessageSink &messages, const PortNaming &naming)
+    : m_messages(messages)
+    , m_naming(naming)
+    , m_timeout(kPortTimeout)
+{
+}
+
+void ProgrammingTransfer::run(const ModuleSettings &settings, ConfigRecord &record)
+{
+    build(settings, record, m_messages);
+
+    const std::int32_t number = settings.comPort;
+    const QString hint = QString::fromUtf16(kConfigureModeHint);
+
+    // Opening also puts the device into raw 8-bit mode, which the module's binary blocks
+    // need on systems whose terminals translate bytes by default.
+    QSerialPort port;
+    port.setPortName(m_naming.devicePath(number));
+    if (!port.open(QIODevice::ReadWrite)) {
+        m_messages.show({portMessage(u"Failed to open COM%1:", number),
+                         openFailureDetail(port, m_naming)});
+        m_messages.show({hint, {}});
+        return;
+    }
+    port.clear(QSerialPort::AllDirections);
+    const BlockTransferResult result = sendBlocks(port, record, m_timeout);
+    port.close();
+
+    switch (result.failure) {
+    case BlockFailure::None:
+        return;
+    case BlockFailure::Write:
+        m_messages.show({portMessage(u"Failed to write to COM%1:", number),
+                         transferFailureDetail(result, m_timeout)});
+        break;
+    case BlockFailure::Read:
+        m_messages.show({portMessage(u"Failed to read from COM%1:", number),
+                         transferFailureDetail(result, m_timeout)});
+        break;
+    case BlockFailure::Acknowledgement:
+        m_messages.show({u"Programming Failed."_qs, transferFailureDetail(result, m_timeout)});
+        break;
+    }
+    m_messages.show({hint, {}});
+}
+
+} // namespace tavrenode

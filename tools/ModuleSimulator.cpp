@@ -1,0 +1,122 @@
+#include "ModuleSimulator.h"
+
+#include "BlockProtocol.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <fcntl.h>
+#include <poll.h>
+#include <system_error>
+#include <termios.h>
+#include <unistd.h>
+#include <vector>
+
+namespace tavrenode {
+
+namespace {
+
+// While nobody has the device end open the master reports a hang-up at once; this is how
+// long to wait before looking again, so that an idle simulator does not spin.
+constexpr int kIdlePollMs = 20;
+
+[[noreturn]] void throwSystemError(const char *what)
+{
+    throw std::system_error(errno, std::generic_category(), what);
+}
+
+} // namespace
+
+ModuleSimulator::ModuleSimulator()
+{
+    m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
+    if (m_master < 0)
+        throwSystemError("posix_openpt");
+    if (::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) {
+        const int saved = errno;
+        ::close(m_master);
+        errno = saved;
+        throwSystemError("unlockpt");
+    }
+    char name[128] = {};
+    ::ptsname_r(m_master, name, sizeof name);
+    m_devicePath = name;
+
+    // Raw from the start: the blocks are binary, and an echo would come back as answers.
+    termios tio{};
+    if (::tcgetattr(m_master, &tio) == 0) {
+        ::cfmakeraw(&tio);
+        ::tcsetattr(m_master, TCSANOW, &tio);
+    }
+}
+
+ModuleSimulator::~ModuleSimulator()
+{
+    hangUp();
+}
+
+void ModuleSimulator::hangUp()
+{
+    if (m_master >= 0)
+        ::close(m_master);
+    m_master = -1;
+}
+
+void ModuleSimulator::serve(const std::atomic<bool> &stop, const Callbacks &callbacks)
+{
+    ConfigRecord record{};
+    std::size_t received = 0; // bytes of the current record
+    bool silent = false;
+
+    const auto endOfRun = [&] {
+        received = 0;
+        silent = false;
+    };
+
+    while (!stop.load() && m_master >= 0) {
+        pollfd fd{m_master, POLLIN, 0};
+        const int ready = ::poll(&fd, 1, kIdlePollMs);
+        if (ready < 0 && errno != EINTR)
+            break;
+        if (ready <= 0)
+            continue;
+
+        std::uint8_t buffer[256];
+        const ssize_t count =
+            (fd.revents & POLLIN) ? ::read(m_master, buffer, sizeof buffer) : ssize_t(-1);
+        if (count <= 0) {
+            // EIO or POLLHUP: the device end was closed, so that run of the tool is over.
+            endOfRun();
+            ::usleep(kIdlePollMs * 1000);
+            continue;
+        }
+
+        for (ssize_t i = 0; i < count; ++i) {
+            record[received++] = buffer[i];
+            if (received % kBlockSize != 0)
+                continue;
+            const int block = static_cast<int>(received / kBlockSize);
+            if (callbacks.onBlock)
+                callbacks.onBlock(block, std::span(record).subspan(received - kBlockSize,
+                                                                    kBlockSize));
+            const bool scripted = block == m_script.atBlock;
+            const Reply reply = scripted ? m_script.reply : Reply::Ack;
+            if (reply == Reply::HangUp) {
+                hangUp();
+                return;
+            }
+            if (reply == Reply::Silence)
+                silent = true;
+            if (!silent) {
+                const std::uint8_t answer = reply == Reply::Byte ? m_script.byte : kAcknowledgement;
+                [[maybe_unused]] const ssize_t written = ::write(m_master, &answer, 1);
+            }
+            if (received == kRecordSize) {
+                if (callbacks.onRecord)
+                    callbacks.onRecord(record);
+                received = 0;
+            }
+        }
+    }
+}
+
+} // namespace tavrenode
