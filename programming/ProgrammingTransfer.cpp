@@ -5,7 +5,7 @@
 #include "RecordEncoder.h"
 #include "UserMessage.h"
 
-#include <QFileInfo>
+#include <QFile>
 #include <QSerialPort>
 
 #ifndef Q_OS_WIN
@@ -26,16 +26,19 @@ QString portMessage(const char16_t *format, std::int32_t port)
 }
 
 // Why the port would not open, in the system's words, and what the user can do about it.
-QString openFailureDetail(const QSerialPort &port, const PortNaming &naming)
+QString openFailureDetail(const QSerialPort &port, const QString &path, const PortNaming &naming)
 {
     QString detail = port.errorString();
+    if (port.error() == QSerialPort::PermissionError) {
 #ifndef Q_OS_WIN
-    const QString path = port.portName();
-    if (port.error() == QSerialPort::PermissionError && ::access(qPrintable(path), R_OK | W_OK) != 0)
-        detail += u"\n\nYour user account is not allowed to use serial devices such as "_qs + path +
-                  u". Add it to the dialout group (sudo adduser $USER dialout), then log out "
-                  u"and in again."_qs;
+        if (::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0)
+            return detail + u"\n\nYour user account is not allowed to use serial devices such as "_qs +
+                   path +
+                   u". Add it to the dialout group (sudo adduser $USER dialout), then log out "
+                   u"and in again."_qs;
 #endif
+        return detail + u"\n\nAnother program may be using the port."_qs;
+    }
     if (port.error() == QSerialPort::DeviceNotFoundError) {
         const QStringList present = naming.presentDevices();
         detail += present.isEmpty()
@@ -84,16 +87,22 @@ void ProgrammingTransfer::run(const ModuleSettings &settings, ConfigRecord &reco
 
     // Opening also puts the device into raw 8-bit mode, which the module's binary blocks
     // need on systems whose terminals translate bytes by default.
+    const QString path = m_naming.devicePath(number);
     QSerialPort port;
-    port.setPortName(m_naming.devicePath(number));
+    port.setPortName(path);
     if (!port.open(QIODevice::ReadWrite)) {
         m_messages.show({portMessage(u"Failed to open COM%1:", number),
-                         openFailureDetail(port, m_naming)});
+                         openFailureDetail(port, path, m_naming)});
         m_messages.show({hint, {}});
         return;
     }
     port.clear(QSerialPort::AllDirections);
-    const BlockTransferResult result = sendBlocks(port, record, m_timeout);
+    BlockTransferResult result = sendBlocks(port, record, m_timeout);
+    // A hang-up reads as end of file, and the port's error text is then whatever the last
+    // failing call left behind; say what happened instead.
+    if (result.failure == BlockFailure::Read && !result.timedOut &&
+        (port.error() == QSerialPort::ReadError || port.error() == QSerialPort::ResourceError))
+        result.reason = u"The link to the module was lost: the device hung up or was removed."_qs;
     port.close();
 
     switch (result.failure) {

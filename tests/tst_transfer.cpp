@@ -1,4 +1,393 @@
+#include "BlockProtocol.h"
+#include "ModuleSimulator.h"
+#include "PortNaming.h"
+#include "ProgrammingTransfer.h"
+#include "RecordDescription.h"
+#include "RecordEncoder.h"
+#include "RecordingMessages.h"
+#include "SettingsStore.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QSerialPort>
+#include <QTemporaryDir>
 #include <QTest>
-class T : public QObject { Q_OBJECT };
-QTEST_GUILESS_MAIN(T)
+
+#include <deque>
+#include <mutex>
+#include <thread>
+
+using namespace tavrenode;
+using namespace std::chrono_literals;
+
+Q_DECLARE_METATYPE(tavrenode::SimScript)
+Q_DECLARE_METATYPE(tavrenode::BlockFailure)
+
+namespace {
+
+const QString kHint = u"You need to put Tavrenode into configure mode first\n"
+                      u"and then connect from here using Bluetooth\n"
+                      u"and put the COM port number in the box provided."_qs;
+
+// Every port number leads to one device; presentDevices is what the advice lists.
+class FixedNaming final : public PortNaming {
+public:
+    explicit FixedNaming(QString path, QStringList present = {})
+        : m_path(std::move(path))
+        , m_present(std::move(present))
+    {
+    }
+    QString devicePath(std::int32_t) const override { return m_path; }
+    QStringList presentDevices() const override { return m_present; }
+
+private:
+    QString m_path;
+    QStringList m_present;
+};
+
+// The simulator serving its pseudo-terminal on a thread of its own, as a module would.
+class SimulatedModule {
+public:
+    explicit SimulatedModule(const SimScript &script = {})
+    {
+        m_simulator.setScript(script);
+        ModuleSimulator::Callbacks callbacks;
+        callbacks.onBlock = [this](int block, std::span<const std::uint8_t>) {
+            const std::lock_guard lock(m_mutex);
+            m_blocks.push_back(block);
+        };
+        callbacks.onRecord = [this](const ConfigRecord &record) {
+            const std::lock_guard lock(m_mutex);
+            m_records.push_back(record);
+        };
+        m_thread = std::thread([this, callbacks] { m_simulator.serve(m_stop, callbacks); });
+    }
+    ~SimulatedModule()
+    {
+        m_stop = true;
+        m_thread.join();
+    }
+    SimulatedModule(const SimulatedModule &) = delete;
+    SimulatedModule &operator=(const SimulatedModule &) = delete;
+
+    QString path() const { return QString::fromStdString(m_simulator.devicePath()); }
+    QList<int> blocks() const
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_blocks;
+    }
+    QList<ConfigRecord> records() const
+    {
+        const std::lock_guard lock(m_mutex);
+        return m_records;
+    }
+
+private:
+    ModuleSimulator m_simulator;
+    std::atomic<bool> m_stop = false;
+    mutable std::mutex m_mutex;
+    QList<int> m_blocks;
+    QList<ConfigRecord> m_records;
+    std::thread m_thread;
+};
+
+int openDescriptors()
+{
+    return int(QDir(u"/proc/self/fd"_qs).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size());
+}
+
+// A device that answers from a script, for the protocol on its own.
+class ScriptedDevice final : public QIODevice {
+public:
+    ScriptedDevice(QByteArray answers, qint64 writeLimit)
+        : m_answers(std::move(answers))
+        , m_writeLimit(writeLimit)
+    {
+        open(QIODevice::ReadWrite | QIODevice::Unbuffered);
+    }
+    QByteArray written;
+    int answersRead = 0;
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override
+    {
+        // One answer becomes available per block written.
+        const qint64 available = std::min<qint64>(written.size() / 64 - answersRead,
+                                                  m_answers.size() - answersRead);
+        const qint64 count = std::min(maxSize, available);
+        for (qint64 i = 0; i < count; ++i)
+            data[i] = m_answers[answersRead++];
+        return count;
+    }
+    qint64 writeData(const char *data, qint64 size) override
+    {
+        const qint64 accepted = std::min(size, m_writeLimit);
+        if (accepted > 0)
+            written.append(data, accepted);
+        return accepted;
+    }
+    qint64 bytesAvailable() const override
+    {
+        return std::max<qint64>(0, std::min<qint64>(written.size() / 64 - answersRead,
+                                                    m_answers.size() - answersRead)) +
+               QIODevice::bytesAvailable();
+    }
+    bool waitForReadyRead(int) override { return bytesAvailable() > 0; }
+    bool isSequential() const override { return true; }
+
+private:
+    QByteArray m_answers;
+    qint64 m_writeLimit;
+};
+
+} // namespace
+
+class TestTransfer : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void protocol_data();
+    void protocol();
+    void overPseudoTerminal_data();
+    void overPseudoTerminal();
+    void silentModuleTimesOutAfterThreeSeconds();
+    void openFailures_data();
+    void openFailures();
+    void portHeldByAnotherProgram();
+    void consecutiveRunsEachProgramTheModule();
+    void simulatorProgramPrintsTheDecodedRecord();
+};
+
+void TestTransfer::protocol_data()
+{
+    QTest::addColumn<QByteArray>("answers");
+    QTest::addColumn<qint64>("writeLimit");
+    QTest::addColumn<BlockFailure>("failure");
+    QTest::addColumn<int>("block");
+    QTest::addColumn<int>("bytesWritten");
+
+    QTest::newRow("three acknowledgements") << QByteArray("UUU") << qint64(64)
+                                            << BlockFailure::None << 0 << 192;
+    QTest::newRow("wrong byte for block 3") << QByteArray("UUV") << qint64(64)
+                                            << BlockFailure::Acknowledgement << 3 << 192;
+    QTest::newRow("no answer for block 2") << QByteArray("U") << qint64(64)
+                                           << BlockFailure::Read << 2 << 128;
+    QTest::newRow("short write") << QByteArray("UUU") << qint64(63) << BlockFailure::Write << 1
+                                 << 63;
+    QTest::newRow("write error") << QByteArray("UUU") << qint64(-1) << BlockFailure::Write << 1
+                                 << 0;
+}
+
+void TestTransfer::protocol()
+{
+    QFETCH(QByteArray, answers);
+    QFETCH(qint64, writeLimit);
+    QFETCH(BlockFailure, failure);
+    QFETCH(int, block);
+    QFETCH(int, bytesWritten);
+
+    ConfigRecord record{};
+    for (std::size_t i = 0; i < record.size(); ++i)
+        record[i] = std::uint8_t(i);
+    ScriptedDevice device(answers, writeLimit);
+    const BlockTransferResult result = sendBlocks(device, record, 50ms);
+    QCOMPARE(result.failure, failure);
+    QCOMPARE(result.block, block);
+    QCOMPARE(device.written.size(), bytesWritten);
+    QCOMPARE(device.written, QByteArray(reinterpret_cast<const char *>(record.data()), bytesWritten));
+    if (failure == BlockFailure::Acknowledgement)
+        QCOMPARE(result.acknowledgement, std::uint8_t('V'));
+}
+
+void TestTransfer::overPseudoTerminal_data()
+{
+    QTest::addColumn<SimScript>("script");
+    QTest::addColumn<QStringList>("messages");
+    QTest::addColumn<QList<int>>("blocks");
+    QTest::addColumn<QString>("detail");
+
+    QTest::newRow("module acknowledges every block")
+        << SimScript{} << QStringList{} << QList<int>{1, 2, 3} << QString();
+    QTest::newRow("block 2 answered with 0x00")
+        << SimScript{2, Reply::Byte, 0x00} << QStringList{u"Programming Failed."_qs, kHint}
+        << QList<int>{1, 2} << u"The module answered block 2 with 0x00 instead of 0x55."_qs;
+    QTest::newRow("block 1 answered with 0xAA")
+        << SimScript{1, Reply::Byte, 0xAA} << QStringList{u"Programming Failed."_qs, kHint}
+        << QList<int>{1} << u"The module answered block 1 with 0xaa instead of 0x55."_qs;
+    QTest::newRow("no answer to block 3")
+        << SimScript{3, Reply::Silence, 0} << QStringList{u"Failed to read from COM4:"_qs, kHint}
+        << QList<int>{1, 2, 3} << u"No answer within 0.3 seconds. Block 3 of 3."_qs;
+    QTest::newRow("hang-up after block 1")
+        << SimScript{1, Reply::HangUp, 0} << QStringList{u"Failed to read from COM4:"_qs, kHint}
+        << QList<int>{1}
+        << u"The link to the module was lost: the device hung up or was removed.\n\nBlock 1 of 3."_qs;
+}
+
+void TestTransfer::overPseudoTerminal()
+{
+    QFETCH(SimScript, script);
+    QFETCH(QStringList, messages);
+    QFETCH(QList<int>, blocks);
+    QFETCH(QString, detail);
+
+    SimulatedModule module(script);
+    const FixedNaming naming(module.path());
+    RecordingMessages shown;
+    ProgrammingTransfer transfer(shown, naming);
+    transfer.setTimeout(300ms);
+    const ModuleSettings settings = SettingsStore::defaults();
+    ConfigRecord record{};
+
+    // A simulator that hangs up closes its own end, which lives in this process too.
+    const int descriptorsBefore = openDescriptors() - (script.reply == Reply::HangUp ? 1 : 0);
+    transfer.run(settings, record);
+    QCOMPARE(openDescriptors(), descriptorsBefore);
+
+    QCOMPARE(shown.texts(), messages);
+    QTRY_COMPARE(module.blocks(), blocks);
+    if (!detail.isEmpty())
+        QCOMPARE(shown.messages.first().detail, detail);
+    if (messages.isEmpty()) {
+        QTRY_COMPARE(module.records().size(), 1);
+        QCOMPARE(module.records().first(), record);
+    }
+}
+
+void TestTransfer::silentModuleTimesOutAfterThreeSeconds()
+{
+    SimulatedModule module({1, Reply::Silence, 0});
+    const FixedNaming naming(module.path());
+    RecordingMessages shown;
+    ProgrammingTransfer transfer(shown, naming);
+    ConfigRecord record{};
+    ModuleSettings settings = SettingsStore::defaults();
+    settings.comPort = 12;
+
+    QElapsedTimer clock;
+    clock.start();
+    transfer.run(settings, record);
+    QVERIFY2(clock.elapsed() >= 2900, "gave up before the module's time-out");
+    QCOMPARE(shown.texts(), (QStringList{u"Failed to read from COM12:"_qs, kHint}));
+    QCOMPARE(shown.messages.first().detail, u"No answer within 3 seconds. Block 1 of 3."_qs);
+    QCOMPARE(module.blocks(), QList<int>{1});
+}
+
+void TestTransfer::openFailures_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QString>("detailContains");
+
+    QTest::newRow("absent, others present")
+        << u"/dev/rfcomm-absent-7"_qs << QStringList{u"/dev/rfcomm0"_qs, u"/dev/rfcomm3"_qs}
+        << u"Bluetooth serial ports present: /dev/rfcomm0, /dev/rfcomm3"_qs;
+    QTest::newRow("absent, none present") << u"/dev/rfcomm-absent-7"_qs << QStringList{}
+                                          << u"No Bluetooth serial port exists"_qs;
+    QTest::newRow("not a serial device") << QString() << QStringList{} << QString();
+}
+
+void TestTransfer::openFailures()
+{
+    QFETCH(QString, path);
+    QFETCH(QStringList, present);
+    QFETCH(QString, detailContains);
+
+    QTemporaryDir dir;
+    if (path.isEmpty()) { // a plain file is no terminal
+        path = dir.filePath(u"plain"_qs);
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    const FixedNaming naming(path, present);
+    RecordingMessages shown;
+    ProgrammingTransfer transfer(shown, naming);
+    ModuleSettings settings = SettingsStore::defaults();
+    settings.comPort = 7;
+    ConfigRecord record{};
+
+    const int descriptorsBefore = openDescriptors();
+    transfer.run(settings, record);
+    QCOMPARE(openDescriptors(), descriptorsBefore);
+    QCOMPARE(shown.texts(), (QStringList{u"Failed to open COM7:"_qs, kHint}));
+    const QString detail = shown.messages.first().detail;
+    QVERIFY2(!detail.isEmpty(), "the system's reason is missing");
+    QVERIFY2(detail.contains(detailContains), qPrintable(detail));
+    // The record is built before the port is opened.
+    QCOMPARE(record[0], 0x03);
+}
+
+void TestTransfer::portHeldByAnotherProgram()
+{
+    SimulatedModule module;
+    QSerialPort other;
+    other.setPortName(module.path());
+    QVERIFY(other.open(QIODevice::ReadWrite));
+
+    const FixedNaming naming(module.path());
+    RecordingMessages shown;
+    ProgrammingTransfer transfer(shown, naming);
+    ConfigRecord record{};
+    transfer.run(SettingsStore::defaults(), record);
+    QCOMPARE(shown.texts(), (QStringList{u"Failed to open COM4:"_qs, kHint}));
+    QVERIFY2(shown.messages.first().detail.contains(u"Another program may be using the port."_qs),
+             qPrintable(shown.messages.first().detail));
+    QCOMPARE(module.blocks(), QList<int>{});
+}
+
+void TestTransfer::consecutiveRunsEachProgramTheModule()
+{
+    SimulatedModule module;
+    const FixedNaming naming(module.path());
+    RecordingMessages shown;
+    ProgrammingTransfer transfer(shown, naming);
+    ModuleSettings settings = SettingsStore::defaults();
+    ConfigRecord record{};
+
+    transfer.run(settings, record);
+    settings.pin = u"0000"_qs;
+    transfer.run(settings, record);
+    QCOMPARE(shown.texts(), QStringList{});
+    QTRY_COMPARE(module.records().size(), 2);
+    QCOMPARE(module.records().at(1), record);
+    QCOMPARE(record[59], '0');
+}
+
+void TestTransfer::simulatorProgramPrintsTheDecodedRecord()
+{
+    QProcess simulator;
+    simulator.start(QString::fromUtf8(TAVRENODE_SIM_PATH), {u"--records"_qs, u"1"_qs});
+    QVERIFY(simulator.waitForStarted());
+    QVERIFY(simulator.waitForReadyRead(5000));
+    const QString first = QString::fromUtf8(simulator.readLine()).trimmed();
+    QVERIFY2(first.startsWith(u"device /dev/pts/"_qs), qPrintable(first));
+
+    const FixedNaming naming(first.mid(7));
+    RecordingMessages shown;
+    ProgrammingTransfer transfer(shown, naming);
+    ConfigRecord record{};
+    transfer.run(SettingsStore::defaults(), record);
+    QCOMPARE(shown.texts(), QStringList{});
+    QVERIFY(simulator.waitForFinished(5000));
+    QCOMPARE(simulator.exitCode(), 0);
+
+    const QString output = QString::fromUtf8(simulator.readAllStandardOutput());
+    QVERIFY2(output.contains(QString::fromStdString(describeRecord(record))), qPrintable(output));
+    const QStringList expected{
+        u"0x03  Low until initialized, 1Hz if unconnected, high if connected"_qs,
+        u"0x04  9600 baud"_qs,
+        u"0x522204  major 2 (phone), minor 0x04 (Cellphone)"_qs,
+        u"limited discoverable: yes"_qs,
+        u"services: networking, object transfer, telephony"_qs,
+        u"\"Tavrenode {1}{2}:{3}{4}:{5}{6}:{7}{8}:{9}{10}:{11}{12}\""_qs,
+        u"\"7392\""_qs,
+        u"0x02  Authentication and encryption"_qs,
+        u"0x02  If high at power-up, enters WFP mode.  If low, master mode."_qs,
+        u"000 03 04 04 22 52 54 61 76  72 65 6E 6F 64 65 20 10"_qs,
+    };
+    for (const QString &line : expected)
+        QVERIFY2(output.contains(line), qPrintable(line + u"\n---\n"_qs + output));
+}
+
+QTEST_GUILESS_MAIN(TestTransfer)
 #include "tst_transfer.moc"

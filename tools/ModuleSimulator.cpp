@@ -66,10 +66,14 @@ void ModuleSimulator::serve(const std::atomic<bool> &stop, const Callbacks &call
     ConfigRecord record{};
     std::size_t received = 0; // bytes of the current record
     bool silent = false;
+    bool running = false; // something arrived since the device was last closed
 
     const auto endOfRun = [&] {
         received = 0;
         silent = false;
+        if (running && callbacks.onRunEnd)
+            callbacks.onRunEnd();
+        running = false;
     };
 
     while (!stop.load() && m_master >= 0) {
@@ -90,6 +94,7 @@ void ModuleSimulator::serve(const std::atomic<bool> &stop, const Callbacks &call
             continue;
         }
 
+        running = true;
         for (ssize_t i = 0; i < count; ++i) {
             record[received++] = buffer[i];
             if (received % kBlockSize != 0)

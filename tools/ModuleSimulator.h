@@ -33,6 +33,8 @@ public:
     struct Callbacks {
         std::function<void(int block, std::span<const std::uint8_t> bytes)> onBlock;
         std::function<void(const ConfigRecord &record)> onRecord;
+        // The tool closed the device after sending something: its run is over.
+        std::function<void()> onRunEnd;
     };
 
     // Opens the pseudo-terminal; throws std::system_error when the system has none to give.

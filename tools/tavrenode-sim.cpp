@@ -165,6 +165,10 @@ int main(int argc, char **argv)
         callbacks.onRecord = [&](const ConfigRecord &record) {
             std::printf("record %ld\n%s\n", ++received, describeRecord(record).c_str());
             std::fflush(stdout);
+        };
+        // Ending straight after the last acknowledgement would hang up under the tool's
+        // feet before it has read it; wait until it has closed the port.
+        callbacks.onRunEnd = [&] {
             if (records > 0 && received >= records)
                 g_stop = true;
         };
