@@ -1,4 +1,307 @@
+#include "SettingsStore.h"
+#include "StoreEntries.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
-class T : public QObject { Q_OBJECT };
-QTEST_GUILESS_MAIN(T)
+
+#include <sys/stat.h>
+
+using namespace tavrenode;
+
+namespace {
+
+const QString kCompany = QString::fromUtf16(SettingsStore::kCompany);
+
+// Settings in which every field differs from its default and from every other field.
+ModuleSettings distinctSettings()
+{
+    ModuleSettings s;
+    s.statusPinMode = 1, s.baudRate = 4, s.deviceType = 46;
+    s.positioning = 1, s.networking = 0, s.rendering = 1, s.capturing = 2;
+    s.objectTransfer = 0, s.audio = 1, s.telephony = 0, s.information = 1;
+    s.keyboard = 1, s.pointingDevice = 2, s.display = 1, s.camera = 1, s.scanner = 2;
+    s.printer = 1;
+    s.deviceName = u"Gate ~~~~"_qs, s.pairMatchPrefix = u"Gate"_qs, s.pin = u"0042"_qs;
+    s.matingMode = 1, s.securityMode = 0, s.limitedDiscoverable = 0, s.comPort = 17;
+    s.masterSlaveMode = 5;
+    return s;
+}
+
+unsigned modeOf(const QString &path)
+{
+    struct stat info {};
+    ::stat(QFile::encodeName(path).constData(), &info);
+    return info.st_mode & 07777;
+}
+
+ino_t inodeOf(const QString &path)
+{
+    struct stat info {};
+    ::stat(QFile::encodeName(path).constData(), &info);
+    return info.st_ino;
+}
+
+} // namespace
+
+class TestStore : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+
+    void firstRunOpensWithDefaults();
+    void everyFieldRoundTrips();
+    void baudIsStoredWithItsOffset();
+    void storedNumbers_data();
+    void storedNumbers();
+    void textsRoundTrip_data();
+    void textsRoundTrip();
+    void damagedFiles_data();
+    void damagedFiles();
+    void fileStaysPrivate();
+    void saveReplacesTheFileWhole();
+    void renamedExecutableHasItsOwnStore();
+    void applicationName_data();
+    void applicationName();
+
+private:
+    QTemporaryDir m_config;
+    QString m_application;
+    int m_case = 0;
+};
+
+void TestStore::initTestCase()
+{
+    QVERIFY(m_config.isValid());
+    // Before the first QSettings: it reads the location once per process.
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+}
+
+void TestStore::init()
+{
+    // Each test its own application name: QSettings caches files it has seen.
+    m_application = u"tavrenode-test-"_qs + QString::number(++m_case);
+}
+
+void TestStore::firstRunOpensWithDefaults()
+{
+    const SettingsStore store(kCompany, m_application);
+    const QString expectedPath =
+        m_config.path() + u"/Tavrenode Config/"_qs + m_application + u".conf"_qs;
+    QCOMPARE(store.location(), expectedPath);
+    QVERIFY(!QFile::exists(expectedPath));
+
+    ModuleSettings settings = distinctSettings();
+    store.load(settings);
+    QCOMPARE(settings, SettingsStore::defaults());
+    QCOMPARE(settings.comPort, 4);
+    QCOMPARE(settings.baudRate, 0);
+    QCOMPARE(settings.deviceType, 15);
+    QCOMPARE(settings.deviceName, u"Tavrenode ~~:~~:~~:~~:~~:~~"_qs);
+    // The first load already creates the (empty) store, private from the start.
+    QVERIFY(QFile::exists(expectedPath));
+    QCOMPARE(modeOf(expectedPath), 0600u);
+}
+
+void TestStore::everyFieldRoundTrips()
+{
+    const SettingsStore store(kCompany, m_application);
+    store.save(distinctSettings());
+    ModuleSettings loaded;
+    store.load(loaded);
+    QCOMPARE(loaded, distinctSettings());
+
+    QSettings file(store.location(), QSettings::IniFormat);
+    file.beginGroup(u"Tavrenode Prog"_qs);
+    QCOMPARE(file.childKeys().size(), qsizetype(kStoreEntries.size()));
+    QCOMPARE(file.value(u"m_iComPort"_qs).toInt(), 17);
+    QCOMPARE(file.value(u"m_DevName"_qs).toString(), u"Gate ~~~~"_qs);
+}
+
+void TestStore::baudIsStoredWithItsOffset()
+{
+    const SettingsStore store(kCompany, m_application);
+    ModuleSettings settings = SettingsStore::defaults();
+    settings.baudRate = -1; // no line selected
+    settings.deviceType = -1;
+    store.save(settings);
+    QSettings file(store.location(), QSettings::IniFormat);
+    QCOMPARE(file.value(u"Tavrenode Prog/m_cBaud"_qs).toInt(), 2);
+    QCOMPARE(file.value(u"Tavrenode Prog/m_DevType"_qs).toInt(), -1);
+}
+
+void TestStore::storedNumbers_data()
+{
+    QTest::addColumn<QByteArray>("line");
+    QTest::addColumn<int>("baudRate");
+    QTest::addColumn<int>("comPort");
+
+    QTest::newRow("115200 baud") << QByteArray("m_cBaud=7") << 4 << 4;
+    QTest::newRow("baud beyond the list") << QByteArray("m_cBaud=8") << 5 << 4;
+    QTest::newRow("baud below the list") << QByteArray("m_cBaud=2") << -1 << 4;
+    QTest::newRow("smallest baud wraps") << QByteArray("m_cBaud=-2147483648") << 2147483645 << 4;
+    QTest::newRow("negative port") << QByteArray("m_iComPort=-3") << 0 << -3;
+    QTest::newRow("largest port") << QByteArray("m_iComPort=2147483647") << 0 << 2147483647;
+    QTest::newRow("port needing more than 32 bits") << QByteArray("m_iComPort=4294967297") << 0 << 4;
+    QTest::newRow("port as words") << QByteArray("m_iComPort=seven") << 0 << 4;
+    QTest::newRow("port in hex") << QByteArray("m_iComPort=0x10") << 0 << 4;
+    QTest::newRow("empty port") << QByteArray("m_iComPort=") << 0 << 4;
+    QTest::newRow("port as a list") << QByteArray("m_iComPort=1, 2") << 0 << 4;
+    QTest::newRow("port as a binary variant")
+        << QByteArray("m_iComPort=\"@Variant(\\0\\0\\0\\x2\\0\\0\\0\\t)\"") << 0 << 9;
+    QTest::newRow("port as a 64-bit variant")
+        << QByteArray("m_iComPort=\"@Variant(\\0\\0\\0\\x4\\0\\0\\0\\0\\0\\0\\0\\t)\"") << 0 << 4;
+    QTest::newRow("port as a byte array")
+        << QByteArray("m_iComPort=@ByteArray(12)") << 0 << 12;
+}
+
+void TestStore::storedNumbers()
+{
+    QFETCH(QByteArray, line);
+    QFETCH(int, baudRate);
+    QFETCH(int, comPort);
+
+    const SettingsStore store(kCompany, m_application);
+    QFile file(store.location());
+    QVERIFY(QFileInfo(file).dir().mkpath(u"."_qs));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Tavrenode Prog]\n" + line + "\n");
+    file.close();
+
+    ModuleSettings settings;
+    store.load(settings);
+    QCOMPARE(settings.baudRate, baudRate);
+    QCOMPARE(settings.comPort, comPort);
+}
+
+void TestStore::textsRoundTrip_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::newRow("commas") << u"a,b, c"_qs;
+    QTest::newRow("leading @") << u"@Variant(x)"_qs;
+    QTest::newRow("quotes") << u"\"quoted\" and 'single'"_qs;
+    QTest::newRow("backslashes") << u"C:\\dir\\\\x\\"_qs;
+    QTest::newRow("ini syntax") << u"[section]; x=y # not a comment"_qs;
+    QTest::newRow("blanks at the ends") << u"  padded  "_qs;
+    QTest::newRow("line breaks") << u"one\ntwo\r\nthree"_qs;
+    QTest::newRow("outside Latin-1") << u"Gr\u00fc\u00dfe \u65e5\u672c \u20ac"_qs;
+    QTest::newRow("beyond the BMP") << QString::fromUtf16(u"\U0001F600~");
+    QTest::newRow("empty") << QString(u""_qs);
+    QTest::newRow("NUL inside") << QString(u"a"_qs + QChar(0) + u"b"_qs);
+}
+
+void TestStore::textsRoundTrip()
+{
+    QFETCH(QString, text);
+    const SettingsStore store(kCompany, m_application);
+    ModuleSettings settings = SettingsStore::defaults();
+    settings.pin = text;
+    settings.deviceName = text;
+    store.save(settings);
+
+    const SettingsStore again(kCompany, m_application);
+    ModuleSettings loaded;
+    again.load(loaded);
+    QCOMPARE(loaded.pin, text);
+    QCOMPARE(loaded.deviceName, text);
+    QCOMPARE(loaded.comPort, 4);
+}
+
+void TestStore::damagedFiles_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QByteArray binary;
+    for (int i = 0; i < 4096; ++i)
+        binary.append(char((i * 7919) % 256));
+    QTest::newRow("binary") << binary;
+    QTest::newRow("unterminated section") << QByteArray("[Tavrenode Prog\nm_iComPort=9");
+    QTest::newRow("garbage variant")
+        << QByteArray("[Tavrenode Prog]\nm_PIN=@Variant(\\xff\\xff\\xff\\xff\\0\\0)\n"
+                      "m_iComPort=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x5\\0\\0\\0)\n");
+    QTest::newRow("huge line") << "[Tavrenode Prog]\nm_DevName=" + QByteArray(1 << 20, 'x');
+    QTest::newRow("NUL bytes") << QByteArray("[Tavrenode Prog]\0\nm_iComPort=\0", 30);
+}
+
+void TestStore::damagedFiles()
+{
+    QFETCH(QByteArray, content);
+    const SettingsStore store(kCompany, m_application);
+    QFile file(store.location());
+    QVERIFY(QFileInfo(file).dir().mkpath(u"."_qs));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(content);
+    file.close();
+
+    ModuleSettings loaded;
+    store.load(loaded); // must not crash; what is readable is read
+    store.save(distinctSettings());
+    ModuleSettings reloaded;
+    SettingsStore(kCompany, m_application).load(reloaded);
+    QCOMPARE(reloaded.comPort, distinctSettings().comPort);
+    QCOMPARE(reloaded.pin, distinctSettings().pin);
+}
+
+void TestStore::fileStaysPrivate()
+{
+    const SettingsStore store(kCompany, m_application);
+    store.save(SettingsStore::defaults());
+    QCOMPARE(modeOf(store.location()), 0600u);
+
+    // Opened up by someone since: the next save makes it private again.
+    QVERIFY(QFile::setPermissions(store.location(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+                                                         QFileDevice::ReadOther));
+    store.save(distinctSettings());
+    QCOMPARE(modeOf(store.location()), 0600u);
+}
+
+void TestStore::saveReplacesTheFileWhole()
+{
+    // A crash in the middle of a save must leave the old file or the new one: the new file is
+    // written beside the old one and renamed over it.
+    const SettingsStore store(kCompany, m_application);
+    store.save(SettingsStore::defaults());
+    const ino_t before = inodeOf(store.location());
+    store.save(distinctSettings());
+    QVERIFY(inodeOf(store.location()) != before);
+    QCOMPARE(modeOf(store.location()), 0600u);
+}
+
+void TestStore::renamedExecutableHasItsOwnStore()
+{
+    const SettingsStore original(kCompany, m_application);
+    original.save(distinctSettings());
+
+    const SettingsStore renamed(kCompany, m_application + u"-copy"_qs);
+    ModuleSettings settings;
+    renamed.load(settings);
+    QCOMPARE(settings, SettingsStore::defaults());
+    renamed.save(settings);
+
+    ModuleSettings untouched;
+    original.load(untouched);
+    QCOMPARE(untouched, distinctSettings());
+}
+
+void TestStore::applicationName_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("Linux") << u"/usr/bin/tavrenode-config"_qs << u"tavrenode-config"_qs;
+    QTest::newRow("Windows") << u"C:/Program Files/Tavrenode/TavrenodeConfig.exe"_qs
+                             << u"TavrenodeConfig"_qs;
+    QTest::newRow("dots in the name") << u"/opt/tool.v2.bin"_qs << u"tool.v2"_qs;
+}
+
+void TestStore::applicationName()
+{
+    QFETCH(QString, path);
+    QFETCH(QString, name);
+    QCOMPARE(applicationNameFromExecutable(path), name);
+}
+
+QTEST_GUILESS_MAIN(TestStore)
 #include "tst_store.moc"
