@@ -6,8 +6,7 @@
 using namespace tavrenode;
 
 // Until the configuration window exists the tool only shows what it would program.
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     QCoreApplication app(argc, argv);
     app.setApplicationName(applicationNameFromExecutable(QCoreApplication::applicationFilePath()));
     const SettingsStore store(QString::fromUtf16(SettingsStore::kCompany), app.applicationName());

@@ -22,8 +22,7 @@ constexpr std::array<char16_t, 32> kHighControls{
 
 constexpr char kDefaultCharacter = '?';
 
-char windows1252Byte(char32_t codePoint)
-{
+char windows1252Byte(char32_t codePoint) {
     if (codePoint < 0x80 || (codePoint >= 0xA0 && codePoint <= 0xFF))
         return static_cast<char>(codePoint);
     for (std::size_t i = 0; i < kHighControls.size(); ++i) {
@@ -35,8 +34,7 @@ char windows1252Byte(char32_t codePoint)
 
 } // namespace
 
-QByteArray toWindows1252(QStringView text)
-{
+QByteArray toWindows1252(QStringView text) {
     QByteArray bytes;
     bytes.reserve(text.size());
     for (qsizetype i = 0; i < text.size(); ++i) {
@@ -53,8 +51,7 @@ QByteArray toWindows1252(QStringView text)
     return bytes;
 }
 
-QByteArray toAnsiCodePage(QStringView text)
-{
+QByteArray toAnsiCodePage(QStringView text) {
 #ifdef Q_OS_WIN
     if (text.isEmpty())
         return {};

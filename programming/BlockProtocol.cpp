@@ -8,14 +8,12 @@ namespace tavrenode {
 namespace {
 
 // Rounded up, so that a wait that times out leaves the deadline expired.
-int remainingMs(const QDeadlineTimer &deadline)
-{
+int remainingMs(const QDeadlineTimer &deadline) {
     return static_cast<int>((deadline.remainingTimeNSecs() + 999'999) / 1'000'000);
 }
 
 BlockTransferResult failed(BlockFailure failure, int block, const QIODevice &device,
-                           bool timedOut = false)
-{
+                           bool timedOut = false) {
     BlockTransferResult result;
     result.failure = failure;
     result.block = block;
@@ -25,8 +23,7 @@ BlockTransferResult failed(BlockFailure failure, int block, const QIODevice &dev
 }
 
 bool writeBlock(QIODevice &device, std::span<const std::uint8_t> block,
-                std::chrono::milliseconds timeout, bool &timedOut)
-{
+                std::chrono::milliseconds timeout, bool &timedOut) {
     const auto size = static_cast<qint64>(block.size());
     if (device.write(reinterpret_cast<const char *>(block.data()), size) != size)
         return false;
@@ -43,8 +40,7 @@ bool writeBlock(QIODevice &device, std::span<const std::uint8_t> block,
 } // namespace
 
 BlockTransferResult sendBlocks(QIODevice &device, std::span<const std::uint8_t, kRecordSize> record,
-                               std::chrono::milliseconds timeout)
-{
+                               std::chrono::milliseconds timeout) {
     for (std::size_t index = 0; index < kBlockCount; ++index) {
         const int block = static_cast<int>(index) + 1;
         bool timedOut = false;

@@ -2,11 +2,11 @@
 
 #include "ConfigRecord.h"
 
-#include <QString>
-
 #include <chrono>
 #include <cstdint>
 #include <span>
+
+#include <QString>
 
 class QIODevice;
 
@@ -24,10 +24,10 @@ enum class BlockFailure { None, Write, Read, Acknowledgement };
 
 struct BlockTransferResult {
     BlockFailure failure = BlockFailure::None;
-    int block = 0;                   // 1-based block the failure happened at
-    bool timedOut = false;           // the time-out ran out rather than the device failing
+    int block = 0;                    // 1-based block the failure happened at
+    bool timedOut = false;            // the time-out ran out rather than the device failing
     std::uint8_t acknowledgement = 0; // the byte read in place of 0x55
-    QString reason;                  // the device's error text, when it gave one
+    QString reason;                   // the device's error text, when it gave one
 };
 
 // The module's protocol: each 64-byte block is written whole and answered by exactly one

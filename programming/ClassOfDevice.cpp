@@ -4,8 +4,7 @@
 
 namespace tavrenode {
 
-ClassOfDevice classOfDevice(const ModuleSettings &settings)
-{
+ClassOfDevice classOfDevice(const ModuleSettings &settings) {
     // Every bit added below is distinct within its byte, so OR is the same as the sum.
     ClassOfDevice cod;
     if (const DeviceType *row = deviceTypeAt(settings.deviceType)) {

@@ -70,8 +70,7 @@ inline constexpr std::array<DeviceType, 47> kDeviceTypeTable{{
 }};
 
 // The row for a stored device type, or nullptr for an index outside the list.
-[[nodiscard]] constexpr const DeviceType *deviceTypeAt(std::int32_t index)
-{
+[[nodiscard]] constexpr const DeviceType *deviceTypeAt(std::int32_t index) {
     if (index < 0 || static_cast<std::size_t>(index) >= kDeviceTypeTable.size())
         return nullptr;
     return &kDeviceTypeTable[static_cast<std::size_t>(index)];

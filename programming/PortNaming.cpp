@@ -1,14 +1,13 @@
 #include "PortNaming.h"
 
+#include <algorithm>
+
 #include <QDir>
 #include <QSerialPortInfo>
 
-#include <algorithm>
-
 namespace tavrenode {
 
-QString SystemPortNaming::devicePath(std::int32_t port) const
-{
+QString SystemPortNaming::devicePath(std::int32_t port) const {
 #ifdef Q_OS_WIN
     return u"\\\\.\\COM"_qs + QString::number(port);
 #else
@@ -16,8 +15,7 @@ QString SystemPortNaming::devicePath(std::int32_t port) const
 #endif
 }
 
-QStringList SystemPortNaming::presentDevices() const
-{
+QStringList SystemPortNaming::presentDevices() const {
     QStringList devices;
 #ifdef Q_OS_WIN
     const auto ports = QSerialPortInfo::availablePorts();

@@ -1,9 +1,9 @@
 #pragma once
 
+#include <cstdint>
+
 #include <QString>
 #include <QStringList>
-
-#include <cstdint>
 
 namespace tavrenode {
 

@@ -20,19 +20,18 @@ constexpr auto kConfigureModeHint = u"You need to put Tavrenode into configure m
                                     u"and then connect from here using Bluetooth\n"
                                     u"and put the COM port number in the box provided.";
 
-QString portMessage(const char16_t *format, std::int32_t port)
-{
+QString portMessage(const char16_t *format, std::int32_t port) {
     return QString::fromUtf16(format).arg(port);
 }
 
 // Why the port would not open, in the system's words, and what the user can do about it.
-QString openFailureDetail(const QSerialPort &port, const QString &path, const PortNaming &naming)
-{
+QString openFailureDetail(const QSerialPort &port, const QString &path, const PortNaming &naming) {
     QString detail = port.errorString();
     if (port.error() == QSerialPort::PermissionError) {
 #ifndef Q_OS_WIN
         if (::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0)
-            return detail + u"\n\nYour user account is not allowed to use serial devices such as "_qs +
+            return detail +
+                   u"\n\nYour user account is not allowed to use serial devices such as "_qs +
                    path +
                    u". Add it to the dialout group (sudo adduser $USER dialout), then log out "
                    u"and in again."_qs;
@@ -49,8 +48,8 @@ QString openFailureDetail(const QSerialPort &port, const QString &path, const Po
     return detail;
 }
 
-QString transferFailureDetail(const BlockTransferResult &result, std::chrono::milliseconds timeout)
-{
+QString transferFailureDetail(const BlockTransferResult &result,
+                              std::chrono::milliseconds timeout) {
     const QString where = QString(u"Block %1 of %2."_qs).arg(result.block).arg(kBlockCount);
     switch (result.failure) {
     case BlockFailure::Acknowledgement:
@@ -60,7 +59,8 @@ QString transferFailureDetail(const BlockTransferResult &result, std::chrono::mi
     case BlockFailure::Read:
     case BlockFailure::Write:
         if (result.timedOut)
-            return QString(u"No answer within %1 seconds. "_qs).arg(std::chrono::duration<double>(timeout).count()) +
+            return QString(u"No answer within %1 seconds. "_qs)
+                       .arg(std::chrono::duration<double>(timeout).count()) +
                    where;
         return result.reason + u"\n\n"_qs + where;
     case BlockFailure::None:
@@ -74,12 +74,9 @@ QString transferFailureDetail(const BlockTransferResult &result, std::chrono::mi
 ProgrammingTransfer::ProgrammingTransfer(MessageSink &messages, const PortNaming &naming)
     : m_messages(messages)
     , m_naming(naming)
-    , m_timeout(kPortTimeout)
-{
-}
+    , m_timeout(kPortTimeout) {}
 
-void ProgrammingTransfer::run(const ModuleSettings &settings, ConfigRecord &record)
-{
+void ProgrammingTransfer::run(const ModuleSettings &settings, ConfigRecord &record) {
     build(settings, record, m_messages);
 
     const std::int32_t number = settings.comPort;

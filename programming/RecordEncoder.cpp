@@ -14,16 +14,14 @@ namespace {
 
 // A list-derived byte is the low eight bits of index plus code offset; an index of -1 (no
 // line selected) therefore gives offset - 1.
-std::uint8_t lowByte(std::int32_t value, unsigned offset = 0)
-{
+std::uint8_t lowByte(std::int32_t value, unsigned offset = 0) {
     return static_cast<std::uint8_t>((static_cast<std::uint32_t>(value) + offset) & 0xFFu);
 }
 
 // Writes the prefill with its terminator, then the converted text with its terminator over
 // it, and nothing beyond: a short text leaves the rest of the prefill, and of older bytes,
 // after its terminator. The field's last byte is zero whatever the text.
-void writeTextField(std::span<std::uint8_t> field, std::string_view prefill, QStringView text)
-{
+void writeTextField(std::span<std::uint8_t> field, std::string_view prefill, QStringView text) {
     const auto copyTerminated = [field](std::span<const char> bytes) {
         const std::size_t count = std::min(bytes.size(), field.size() - 1);
         std::copy_n(bytes.begin(), count, field.begin());
@@ -37,8 +35,7 @@ void writeTextField(std::span<std::uint8_t> field, std::string_view prefill, QSt
 
 } // namespace
 
-QString substituteAddressPlaceholders(QString deviceName)
-{
+QString substituteAddressPlaceholders(QString deviceName) {
     qsizetype from = 0;
     for (const std::uint8_t code : kAddressPlaceholders) {
         const qsizetype tilde = deviceName.indexOf(u'~', from);
@@ -50,8 +47,7 @@ QString substituteAddressPlaceholders(QString deviceName)
     return deviceName;
 }
 
-void build(const ModuleSettings &settings, ConfigRecord &record, MessageSink &messages)
-{
+void build(const ModuleSettings &settings, ConfigRecord &record, MessageSink &messages) {
     using namespace record;
     record[kStatusPin] = lowByte(settings.statusPinMode, 1);
     record[kBaud] = lowByte(settings.baudRate, 4);

@@ -2,6 +2,9 @@
 
 #include "StoreEntries.h"
 
+#include <limits>
+#include <optional>
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,22 +12,17 @@
 #include <QStringList>
 #include <QVariant>
 
-#include <limits>
-#include <optional>
-
 namespace tavrenode {
 
 namespace {
 
-QString entryKey(const StoreEntry &entry)
-{
+QString entryKey(const StoreEntry &entry) {
     return QString::fromLatin1(entry.name.data(), static_cast<qsizetype>(entry.name.size()));
 }
 
 // A stored integer counts only when it is a 32-bit value; anything else (text that is not a
 // decimal number, a number that needs more than 32 bits, binary data) takes the default.
-std::optional<std::int32_t> toInt32(const QVariant &value)
-{
+std::optional<std::int32_t> toInt32(const QVariant &value) {
     switch (value.typeId()) {
     case QMetaType::Int:
         return value.toInt();
@@ -41,8 +39,7 @@ std::optional<std::int32_t> toInt32(const QVariant &value)
     }
 }
 
-QString toText(const QVariant &value)
-{
+QString toText(const QVariant &value) {
     // An unquoted value with commas, as a hand-edited file may hold, reads as a list.
     if (value.typeId() == QMetaType::QStringList)
         return value.toStringList().join(u',');
@@ -50,8 +47,7 @@ QString toText(const QVariant &value)
 }
 
 // Integer arithmetic on stored values wraps, as it would in the 32-bit fields themselves.
-std::int32_t wrappingAdd(std::int32_t value, std::int32_t offset)
-{
+std::int32_t wrappingAdd(std::int32_t value, std::int32_t offset) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) +
                                      static_cast<std::uint32_t>(offset));
 }
@@ -59,8 +55,7 @@ std::int32_t wrappingAdd(std::int32_t value, std::int32_t offset)
 // The store file holds the PIN: it is created private to its owner before anything is
 // written to it, and made private again should someone have opened it up since. QSettings
 // replaces the file through QSaveFile, which keeps the mode of the file it replaces.
-void prepareStoreFile([[maybe_unused]] const QString &path)
-{
+void prepareStoreFile([[maybe_unused]] const QString &path) {
 #ifndef Q_OS_WIN
     const QFileInfo info(path);
     QDir().mkpath(info.absolutePath());
@@ -78,8 +73,7 @@ void prepareStoreFile([[maybe_unused]] const QString &path)
 
 // Puts what the store holds for one entry (an invalid variant when it holds nothing) into
 // its field.
-void applyStored(const StoreEntry &entry, const QVariant &stored, ModuleSettings &settings)
-{
+void applyStored(const StoreEntry &entry, const QVariant &stored, ModuleSettings &settings) {
     if (entry.text) {
         settings.*entry.text =
             stored.isValid()
@@ -94,8 +88,7 @@ void applyStored(const StoreEntry &entry, const QVariant &stored, ModuleSettings
 class Section {
 public:
     Section(const QString &company, const QString &application)
-        : m_settings(QSettings::NativeFormat, QSettings::UserScope, company, application)
-    {
+        : m_settings(QSettings::NativeFormat, QSettings::UserScope, company, application) {
         m_settings.setAtomicSyncRequired(true);
         prepareStoreFile(m_settings.fileName());
         m_settings.beginGroup(QString::fromUtf16(SettingsStore::kSection));
@@ -110,19 +103,15 @@ private:
 
 SettingsStore::SettingsStore(QString company, QString application)
     : m_company(std::move(company))
-    , m_application(std::move(application))
-{
-}
+    , m_application(std::move(application)) {}
 
-void SettingsStore::load(ModuleSettings &settings) const
-{
+void SettingsStore::load(ModuleSettings &settings) const {
     Section section(m_company, m_application);
     for (const StoreEntry &entry : kStoreEntries)
         applyStored(entry, section->value(entryKey(entry)), settings);
 }
 
-void SettingsStore::save(const ModuleSettings &settings) const
-{
+void SettingsStore::save(const ModuleSettings &settings) const {
     Section section(m_company, m_application);
     for (const StoreEntry &entry : kStoreEntries) {
         if (entry.text)
@@ -134,22 +123,19 @@ void SettingsStore::save(const ModuleSettings &settings) const
     section->sync();
 }
 
-QString SettingsStore::location() const
-{
+QString SettingsStore::location() const {
     return QSettings(QSettings::NativeFormat, QSettings::UserScope, m_company, m_application)
         .fileName();
 }
 
-ModuleSettings SettingsStore::defaults()
-{
+ModuleSettings SettingsStore::defaults() {
     ModuleSettings settings;
     for (const StoreEntry &entry : kStoreEntries)
         applyStored(entry, QVariant(), settings);
     return settings;
 }
 
-QString applicationNameFromExecutable(const QString &executablePath)
-{
+QString applicationNameFromExecutable(const QString &executablePath) {
     return QFileInfo(executablePath).completeBaseName();
 }
 

@@ -22,14 +22,12 @@ struct StoreEntry {
 };
 
 constexpr StoreEntry numberEntry(std::string_view name, std::int32_t ModuleSettings::*field,
-                                 std::int32_t fallback, std::int32_t offset = 0)
-{
+                                 std::int32_t fallback, std::int32_t offset = 0) {
     return {name, field, nullptr, fallback, {}, offset};
 }
 
 constexpr StoreEntry textEntry(std::string_view name, QString ModuleSettings::*field,
-                               std::u16string_view fallback)
-{
+                               std::u16string_view fallback) {
     return {name, nullptr, field, 0, fallback, 0};
 }
 

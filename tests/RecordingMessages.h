@@ -10,8 +10,7 @@ class RecordingMessages final : public tavrenode::MessageSink {
 public:
     void show(const tavrenode::UserMessage &message) override { messages.append(message); }
 
-    [[nodiscard]] QStringList texts() const
-    {
+    [[nodiscard]] QStringList texts() const {
         QStringList result;
         for (const auto &message : messages)
             result.append(message.text);

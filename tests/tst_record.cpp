@@ -4,9 +4,9 @@
 #include "RecordingMessages.h"
 #include "SettingsStore.h"
 
-#include <QTest>
-
 #include <functional>
+
+#include <QTest>
 
 using namespace tavrenode;
 
@@ -15,19 +15,16 @@ Q_DECLARE_METATYPE(Tweak)
 
 namespace {
 
-QByteArray bytesOf(const ConfigRecord &record, std::size_t offset, qsizetype size)
-{
+QByteArray bytesOf(const ConfigRecord &record, std::size_t offset, qsizetype size) {
     return QByteArray(reinterpret_cast<const char *>(record.data() + offset), size);
 }
 
-QByteArray zeros(qsizetype count)
-{
+QByteArray zeros(qsizetype count) {
     return QByteArray(count, '\0');
 }
 
 // The first build after the window opened: a zero-filled buffer.
-ConfigRecord buildFresh(const ModuleSettings &settings, RecordingMessages &messages)
-{
+ConfigRecord buildFresh(const ModuleSettings &settings, RecordingMessages &messages) {
     ConfigRecord record{};
     build(settings, record, messages);
     return record;
@@ -50,8 +47,7 @@ private Q_SLOTS:
     void windows1252();
 };
 
-void TestRecord::defaultsGiveTheKnownRecord()
-{
+void TestRecord::defaultsGiveTheKnownRecord() {
     RecordingMessages messages;
     const ConfigRecord record = buildFresh(SettingsStore::defaults(), messages);
 
@@ -71,8 +67,7 @@ void TestRecord::defaultsGiveTheKnownRecord()
     QVERIFY(messages.messages.isEmpty());
 }
 
-void TestRecord::fields_data()
-{
+void TestRecord::fields_data() {
     QTest::addColumn<Tweak>("tweak");
     QTest::addColumn<int>("offset");
     QTest::addColumn<QByteArray>("expected");
@@ -80,97 +75,144 @@ void TestRecord::fields_data()
     const auto row = [](const char *name, Tweak tweak, int offset, const QByteArray &hex) {
         QTest::newRow(name) << tweak << offset << QByteArray::fromHex(hex);
     };
-    row("imaging, display and printer", [](ModuleSettings &s) {
-        s.deviceType = 0, s.display = 1, s.printer = 1, s.limitedDiscoverable = 0;
-    }, 2, "9006");
-    row("imaging with limited discoverable", [](ModuleSettings &s) {
-        s.deviceType = 0, s.display = 1, s.printer = 1;
-    }, 2, "9026");
-    row("imaging ignores peripheral ticks", [](ModuleSettings &s) {
-        s.deviceType = 0, s.keyboard = 1, s.pointingDevice = 1, s.camera = 1, s.scanner = 1;
-    }, 2, "6026");
-    row("joystick with keyboard", [](ModuleSettings &s) {
-        s.deviceType = 2, s.keyboard = 1, s.limitedDiscoverable = 0;
-    }, 2, "4405");
-    row("card reader ignores imaging ticks", [](ModuleSettings &s) {
-        s.deviceType = 7, s.display = 1, s.printer = 1, s.pointingDevice = 1;
-    }, 2, "9825");
-    row("cellphone ignores every sub-type", [](ModuleSettings &s) {
-        s.keyboard = s.pointingDevice = s.display = s.camera = s.scanner = s.printer = 1;
-    }, 2, "0422");
-    row("uncategorized", [](ModuleSettings &s) { s.deviceType = 46, s.limitedDiscoverable = 0; },
-        2, "001f");
-    row("uncategorized, limited discoverable", [](ModuleSettings &s) { s.deviceType = 46; }, 2,
+    row(
+        "imaging, display and printer",
+        [](ModuleSettings &s) {
+            s.deviceType = 0, s.display = 1, s.printer = 1, s.limitedDiscoverable = 0;
+        },
+        2, "9006");
+    row(
+        "imaging with limited discoverable",
+        [](ModuleSettings &s) { s.deviceType = 0, s.display = 1, s.printer = 1; }, 2, "9026");
+    row(
+        "imaging ignores peripheral ticks",
+        [](ModuleSettings &s) {
+            s.deviceType = 0, s.keyboard = 1, s.pointingDevice = 1, s.camera = 1, s.scanner = 1;
+        },
+        2, "6026");
+    row(
+        "joystick with keyboard",
+        [](ModuleSettings &s) { s.deviceType = 2, s.keyboard = 1, s.limitedDiscoverable = 0; }, 2,
+        "4405");
+    row(
+        "card reader ignores imaging ticks",
+        [](ModuleSettings &s) {
+            s.deviceType = 7, s.display = 1, s.printer = 1, s.pointingDevice = 1;
+        },
+        2, "9825");
+    row(
+        "cellphone ignores every sub-type",
+        [](ModuleSettings &s) {
+            s.keyboard = s.pointingDevice = s.display = s.camera = s.scanner = s.printer = 1;
+        },
+        2, "0422");
+    row(
+        "uncategorized", [](ModuleSettings &s) { s.deviceType = 46, s.limitedDiscoverable = 0; }, 2,
+        "001f");
+    row(
+        "uncategorized, limited discoverable", [](ModuleSettings &s) { s.deviceType = 46; }, 2,
         "003f");
-    row("a box value other than 1 counts as ticked", [](ModuleSettings &s) {
-        s.limitedDiscoverable = 2, s.telephony = 2, s.networking = 0, s.objectTransfer = 0;
-    }, 3, "2240");
-    row("every service", [](ModuleSettings &s) {
-        s.positioning = s.networking = s.rendering = s.capturing = s.objectTransfer = s.audio =
-            s.telephony = s.information = 1;
-    }, 4, "ff");
-    row("no service", [](ModuleSettings &s) {
-        s.networking = s.objectTransfer = s.telephony = 0;
-    }, 4, "00");
-    row("115200 baud and status pin 0", [](ModuleSettings &s) {
-        s.baudRate = 4, s.statusPinMode = 0;
-    }, 0, "0108");
-    row("no line selected", [](ModuleSettings &s) {
-        s.statusPinMode = s.baudRate = s.matingMode = s.securityMode = s.masterSlaveMode = -1;
-    }, 0, "0003");
-    row("no mating line selected", [](ModuleSettings &s) { s.matingMode = -1; }, 37, "ff");
-    row("no security and master/slave line selected", [](ModuleSettings &s) {
-        s.securityMode = -1, s.masterSlaveMode = -1;
-    }, 76, "ffff");
-    row("list codes are the low byte", [](ModuleSettings &s) {
-        s.statusPinMode = 0x1FF, s.masterSlaveMode = 0x7FFFFFFF;
-    }, 77, "ff");
-    row("largest index wraps rather than overflowing", [](ModuleSettings &s) {
-        s.statusPinMode = 0x7FFFFFFF, s.baudRate = 0x7FFFFFFF;
-    }, 0, "0003");
-    row("monogamous, no security, master mode", [](ModuleSettings &s) {
-        s.matingMode = 1, s.securityMode = 0, s.masterSlaveMode = 5;
-    }, 76, "0005");
-    row("empty device name", [](ModuleSettings &s) { s.deviceName.clear(); }, 5,
-        "00" "6176" "72656e6f6465203f3f3f" "00" "0000");
-    row("name without tilde", [](ModuleSettings &s) { s.deviceName = u"Gate"_qs; }, 5,
-        "4761746500" "6e6f6465203f3f3f00");
-    row("tilde, a, tilde", [](ModuleSettings &s) { s.deviceName = u"~a~"_qs; }, 5,
-        "10611a00" "656e6f6465203f3f3f00");
-    row("thirteenth tilde stays", [](ModuleSettings &s) { s.deviceName = QString(13, u'~'); }, 5,
+    row(
+        "a box value other than 1 counts as ticked",
+        [](ModuleSettings &s) {
+            s.limitedDiscoverable = 2, s.telephony = 2, s.networking = 0, s.objectTransfer = 0;
+        },
+        3, "2240");
+    row(
+        "every service",
+        [](ModuleSettings &s) {
+            s.positioning = s.networking = s.rendering = s.capturing = s.objectTransfer = s.audio =
+                s.telephony = s.information = 1;
+        },
+        4, "ff");
+    row(
+        "no service", [](ModuleSettings &s) { s.networking = s.objectTransfer = s.telephony = 0; },
+        4, "00");
+    row(
+        "115200 baud and status pin 0",
+        [](ModuleSettings &s) { s.baudRate = 4, s.statusPinMode = 0; }, 0, "0108");
+    row(
+        "no line selected",
+        [](ModuleSettings &s) {
+            s.statusPinMode = s.baudRate = s.matingMode = s.securityMode = s.masterSlaveMode = -1;
+        },
+        0, "0003");
+    row(
+        "no mating line selected", [](ModuleSettings &s) { s.matingMode = -1; }, 37, "ff");
+    row(
+        "no security and master/slave line selected",
+        [](ModuleSettings &s) { s.securityMode = -1, s.masterSlaveMode = -1; }, 76, "ffff");
+    row(
+        "list codes are the low byte",
+        [](ModuleSettings &s) { s.statusPinMode = 0x1FF, s.masterSlaveMode = 0x7FFFFFFF; }, 77,
+        "ff");
+    row(
+        "largest index wraps rather than overflowing",
+        [](ModuleSettings &s) { s.statusPinMode = 0x7FFFFFFF, s.baudRate = 0x7FFFFFFF; }, 0,
+        "0003");
+    row(
+        "monogamous, no security, master mode",
+        [](ModuleSettings &s) { s.matingMode = 1, s.securityMode = 0, s.masterSlaveMode = 5; }, 76,
+        "0005");
+    row(
+        "empty device name", [](ModuleSettings &s) { s.deviceName.clear(); }, 5,
+        "00"
+        "6176"
+        "72656e6f6465203f3f3f"
+        "00"
+        "0000");
+    row(
+        "name without tilde", [](ModuleSettings &s) { s.deviceName = u"Gate"_qs; }, 5,
+        "4761746500"
+        "6e6f6465203f3f3f00");
+    row(
+        "tilde, a, tilde", [](ModuleSettings &s) { s.deviceName = u"~a~"_qs; }, 5,
+        "10611a00"
+        "656e6f6465203f3f3f00");
+    row(
+        "thirteenth tilde stays", [](ModuleSettings &s) { s.deviceName = QString(13, u'~'); }, 5,
         "101a111b121c131d141e151f7e00");
-    row("31 characters fill the field", [](ModuleSettings &s) {
-        s.deviceName = QString(31, u'x');
-    }, 5, QByteArray(QByteArray(31, 'x') + '\0').toHex());
-    row("over-long name is cut, last byte zero", [](ModuleSettings &s) {
-        s.deviceName = QString(40, u'y');
-    }, 5, QByteArray(QByteArray(31, 'y') + QByteArray(2, '\0')).toHex());
-    row("empty pair match prefix", [](ModuleSettings &s) { s.pairMatchPrefix.clear(); }, 38,
-        "0061767265" "6e6f64650000");
-    row("20-character pair match prefix", [](ModuleSettings &s) {
-        s.pairMatchPrefix = QString(20, u'p');
-    }, 38, QByteArray(QByteArray(20, 'p') + '\0').toHex());
-    row("16-digit PIN", [](ModuleSettings &s) { s.pin = QString(16, u'9'); }, 59,
+    row(
+        "31 characters fill the field", [](ModuleSettings &s) { s.deviceName = QString(31, u'x'); },
+        5, QByteArray(QByteArray(31, 'x') + '\0').toHex());
+    row(
+        "over-long name is cut, last byte zero",
+        [](ModuleSettings &s) { s.deviceName = QString(40, u'y'); }, 5,
+        QByteArray(QByteArray(31, 'y') + QByteArray(2, '\0')).toHex());
+    row(
+        "empty pair match prefix", [](ModuleSettings &s) { s.pairMatchPrefix.clear(); }, 38,
+        "0061767265"
+        "6e6f64650000");
+    row(
+        "20-character pair match prefix",
+        [](ModuleSettings &s) { s.pairMatchPrefix = QString(20, u'p'); }, 38,
+        QByteArray(QByteArray(20, 'p') + '\0').toHex());
+    row(
+        "16-digit PIN", [](ModuleSettings &s) { s.pin = QString(16, u'9'); }, 59,
         QByteArray(QByteArray(16, '9') + '\0' + '\x02').toHex());
-    row("short PIN keeps the prefill tail", [](ModuleSettings &s) { s.pin = u"1"_qs; }, 59,
+    row(
+        "short PIN keeps the prefill tail", [](ModuleSettings &s) { s.pin = u"1"_qs; }, 59,
         "3100393200");
-    row("blank PIN", [](ModuleSettings &s) { s.pin = u"  "_qs; }, 59, "2020003200");
-    row("Latin-1 and Windows-1252 text", [](ModuleSettings &s) {
-        s.deviceName = u"Gr\u00f6\u00dfe \u20ac\u2122"_qs;
-    }, 5, "4772f6df6520809900");
-    row("characters outside the code page", [](ModuleSettings &s) {
-        s.deviceName = u"\u65e5\u672c~"_qs;
-    }, 5, "3f3f1000");
-    row("a surrogate pair is one character", [](ModuleSettings &s) {
-        s.pairMatchPrefix = QString::fromUtf16(u"a\U0001F600b");
-    }, 38, "613f6200");
-    row("lone surrogates", [](ModuleSettings &s) {
-        s.pin = QString(QChar(0xDC00)) + QChar(0xD800) + QChar(0xDBFF);
-    }, 59, "3f3f3f00");
+    row(
+        "blank PIN", [](ModuleSettings &s) { s.pin = u"  "_qs; }, 59, "2020003200");
+    row(
+        "Latin-1 and Windows-1252 text",
+        [](ModuleSettings &s) { s.deviceName = u"Gr\u00f6\u00dfe \u20ac\u2122"_qs; }, 5,
+        "4772f6df6520809900");
+    row(
+        "characters outside the code page",
+        [](ModuleSettings &s) { s.deviceName = u"\u65e5\u672c~"_qs; }, 5, "3f3f1000");
+    row(
+        "a surrogate pair is one character",
+        [](ModuleSettings &s) { s.pairMatchPrefix = QString::fromUtf16(u"a\U0001F600b"); }, 38,
+        "613f6200");
+    row(
+        "lone surrogates",
+        [](ModuleSettings &s) { s.pin = QString(QChar(0xDC00)) + QChar(0xD800) + QChar(0xDBFF); },
+        59, "3f3f3f00");
 }
 
-void TestRecord::fields()
-{
+void TestRecord::fields() {
     QFETCH(Tweak, tweak);
     QFETCH(int, offset);
     QFETCH(QByteArray, expected);
@@ -185,8 +227,7 @@ void TestRecord::fields()
              zeros(kRecordSize - record::kWrittenSize));
 }
 
-void TestRecord::everyDeviceTypeRowGivesItsClass()
-{
+void TestRecord::everyDeviceTypeRowGivesItsClass() {
     QCOMPARE(kDeviceTypeTable.size(), std::size_t(47));
     ModuleSettings settings = SettingsStore::defaults();
     settings.limitedDiscoverable = 0;
@@ -199,16 +240,14 @@ void TestRecord::everyDeviceTypeRowGivesItsClass()
     }
 }
 
-void TestRecord::unknownDeviceTypeIsReportedAndStillBuilt_data()
-{
+void TestRecord::unknownDeviceTypeIsReportedAndStillBuilt_data() {
     QTest::addColumn<int>("deviceType");
     QTest::newRow("47") << 47;
     QTest::newRow("no line selected") << -1;
     QTest::newRow("very large") << 0x7FFFFFFF;
 }
 
-void TestRecord::unknownDeviceTypeIsReportedAndStillBuilt()
-{
+void TestRecord::unknownDeviceTypeIsReportedAndStillBuilt() {
     QFETCH(int, deviceType);
     ModuleSettings settings = SettingsStore::defaults();
     settings.deviceType = deviceType;
@@ -219,8 +258,7 @@ void TestRecord::unknownDeviceTypeIsReportedAndStillBuilt()
     QCOMPARE(bytesOf(record, 5, 9), QByteArray("Tavrenode"));
 }
 
-void TestRecord::untouchedBytesKeepThePreviousBuild()
-{
+void TestRecord::untouchedBytesKeepThePreviousBuild() {
     RecordingMessages messages;
     ModuleSettings settings = SettingsStore::defaults();
     ConfigRecord record{};
@@ -240,22 +278,25 @@ void TestRecord::untouchedBytesKeepThePreviousBuild()
     QCOMPARE(bytesOf(record, 5, 32), QByteArray("\0avrenode ???\0r the first build\0", 32));
 }
 
-void TestRecord::windows1252_data()
-{
+void TestRecord::windows1252_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("expected");
-    QTest::newRow("ASCII and controls") << QString::fromUtf16(u"A\u0001\u001a~") << QByteArray("A\x01\x1a~");
-    QTest::newRow("upper half of Latin-1") << QString::fromUtf16(u"\u00a0\u00ff") << QByteArray("\xa0\xff");
-    QTest::newRow("the 0x80 row") << QString::fromUtf16(u"\u20ac\u201a\u0178") << QByteArray("\x80\x82\x9f");
+    QTest::newRow("ASCII and controls")
+        << QString::fromUtf16(u"A\u0001\u001a~") << QByteArray("A\x01\x1a~");
+    QTest::newRow("upper half of Latin-1")
+        << QString::fromUtf16(u"\u00a0\u00ff") << QByteArray("\xa0\xff");
+    QTest::newRow("the 0x80 row") << QString::fromUtf16(u"\u20ac\u201a\u0178")
+                                  << QByteArray("\x80\x82\x9f");
     QTest::newRow("C1 controls Windows leaves undefined")
-        << QString::fromUtf16(u"\u0081\u008d\u008f\u0090\u009d") << QByteArray("\x81\x8d\x8f\x90\x9d");
-    QTest::newRow("C1 controls the code page replaced") << QString::fromUtf16(u"\u0080\u009f")
-                                                      << QByteArray("??");
-    QTest::newRow("beyond the code page") << QString::fromUtf16(u"\u0100\uffff") << QByteArray("??");
+        << QString::fromUtf16(u"\u0081\u008d\u008f\u0090\u009d")
+        << QByteArray("\x81\x8d\x8f\x90\x9d");
+    QTest::newRow("C1 controls the code page replaced")
+        << QString::fromUtf16(u"\u0080\u009f") << QByteArray("??");
+    QTest::newRow("beyond the code page")
+        << QString::fromUtf16(u"\u0100\uffff") << QByteArray("??");
 }
 
-void TestRecord::windows1252()
-{
+void TestRecord::windows1252() {
     QFETCH(QString, text);
     QFETCH(QByteArray, expected);
     QCOMPARE(toWindows1252(text), expected);

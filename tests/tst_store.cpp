@@ -1,13 +1,13 @@
 #include "SettingsStore.h"
 #include "StoreEntries.h"
 
+#include <sys/stat.h>
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <sys/stat.h>
 
 using namespace tavrenode;
 
@@ -16,8 +16,7 @@ namespace {
 const QString kCompany = QString::fromUtf16(SettingsStore::kCompany);
 
 // Settings in which every field differs from its default and from every other field.
-ModuleSettings distinctSettings()
-{
+ModuleSettings distinctSettings() {
     ModuleSettings s;
     s.statusPinMode = 1, s.baudRate = 4, s.deviceType = 46;
     s.positioning = 1, s.networking = 0, s.rendering = 1, s.capturing = 2;
@@ -30,15 +29,13 @@ ModuleSettings distinctSettings()
     return s;
 }
 
-unsigned modeOf(const QString &path)
-{
+unsigned modeOf(const QString &path) {
     struct stat info {};
     ::stat(QFile::encodeName(path).constData(), &info);
     return info.st_mode & 07777;
 }
 
-ino_t inodeOf(const QString &path)
-{
+ino_t inodeOf(const QString &path) {
     struct stat info {};
     ::stat(QFile::encodeName(path).constData(), &info);
     return info.st_ino;
@@ -74,21 +71,18 @@ private:
     int m_case = 0;
 };
 
-void TestStore::initTestCase()
-{
+void TestStore::initTestCase() {
     QVERIFY(m_config.isValid());
     // Before the first QSettings: it reads the location once per process.
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
 }
 
-void TestStore::init()
-{
+void TestStore::init() {
     // Each test its own application name: QSettings caches files it has seen.
     m_application = u"tavrenode-test-"_qs + QString::number(++m_case);
 }
 
-void TestStore::firstRunOpensWithDefaults()
-{
+void TestStore::firstRunOpensWithDefaults() {
     const SettingsStore store(kCompany, m_application);
     const QString expectedPath =
         m_config.path() + u"/Tavrenode Config/"_qs + m_application + u".conf"_qs;
@@ -107,8 +101,7 @@ void TestStore::firstRunOpensWithDefaults()
     QCOMPARE(modeOf(expectedPath), 0600u);
 }
 
-void TestStore::everyFieldRoundTrips()
-{
+void TestStore::everyFieldRoundTrips() {
     const SettingsStore store(kCompany, m_application);
     store.save(distinctSettings());
     ModuleSettings loaded;
@@ -122,8 +115,7 @@ void TestStore::everyFieldRoundTrips()
     QCOMPARE(file.value(u"m_DevName"_qs).toString(), u"Gate ~~~~"_qs);
 }
 
-void TestStore::baudIsStoredWithItsOffset()
-{
+void TestStore::baudIsStoredWithItsOffset() {
     const SettingsStore store(kCompany, m_application);
     ModuleSettings settings = SettingsStore::defaults();
     settings.baudRate = -1; // no line selected
@@ -134,8 +126,7 @@ void TestStore::baudIsStoredWithItsOffset()
     QCOMPARE(file.value(u"Tavrenode Prog/m_DevType"_qs).toInt(), -1);
 }
 
-void TestStore::storedNumbers_data()
-{
+void TestStore::storedNumbers_data() {
     QTest::addColumn<QByteArray>("line");
     QTest::addColumn<int>("baudRate");
     QTest::addColumn<int>("comPort");
@@ -146,7 +137,8 @@ void TestStore::storedNumbers_data()
     QTest::newRow("smallest baud wraps") << QByteArray("m_cBaud=-2147483648") << 2147483645 << 4;
     QTest::newRow("negative port") << QByteArray("m_iComPort=-3") << 0 << -3;
     QTest::newRow("largest port") << QByteArray("m_iComPort=2147483647") << 0 << 2147483647;
-    QTest::newRow("port needing more than 32 bits") << QByteArray("m_iComPort=4294967297") << 0 << 4;
+    QTest::newRow("port needing more than 32 bits")
+        << QByteArray("m_iComPort=4294967297") << 0 << 4;
     QTest::newRow("port as words") << QByteArray("m_iComPort=seven") << 0 << 4;
     QTest::newRow("port in hex") << QByteArray("m_iComPort=0x10") << 0 << 4;
     QTest::newRow("empty port") << QByteArray("m_iComPort=") << 0 << 4;
@@ -155,12 +147,10 @@ void TestStore::storedNumbers_data()
         << QByteArray("m_iComPort=\"@Variant(\\0\\0\\0\\x2\\0\\0\\0\\t)\"") << 0 << 9;
     QTest::newRow("port as a 64-bit variant")
         << QByteArray("m_iComPort=\"@Variant(\\0\\0\\0\\x4\\0\\0\\0\\0\\0\\0\\0\\t)\"") << 0 << 4;
-    QTest::newRow("port as a byte array")
-        << QByteArray("m_iComPort=@ByteArray(12)") << 0 << 12;
+    QTest::newRow("port as a byte array") << QByteArray("m_iComPort=@ByteArray(12)") << 0 << 12;
 }
 
-void TestStore::storedNumbers()
-{
+void TestStore::storedNumbers() {
     QFETCH(QByteArray, line);
     QFETCH(int, baudRate);
     QFETCH(int, comPort);
@@ -178,8 +168,7 @@ void TestStore::storedNumbers()
     QCOMPARE(settings.comPort, comPort);
 }
 
-void TestStore::textsRoundTrip_data()
-{
+void TestStore::textsRoundTrip_data() {
     QTest::addColumn<QString>("text");
     QTest::newRow("commas") << u"a,b, c"_qs;
     QTest::newRow("leading @") << u"@Variant(x)"_qs;
@@ -194,8 +183,7 @@ void TestStore::textsRoundTrip_data()
     QTest::newRow("NUL inside") << QString(u"a"_qs + QChar(0) + u"b"_qs);
 }
 
-void TestStore::textsRoundTrip()
-{
+void TestStore::textsRoundTrip() {
     QFETCH(QString, text);
     const SettingsStore store(kCompany, m_application);
     ModuleSettings settings = SettingsStore::defaults();
@@ -211,8 +199,7 @@ void TestStore::textsRoundTrip()
     QCOMPARE(loaded.comPort, 4);
 }
 
-void TestStore::damagedFiles_data()
-{
+void TestStore::damagedFiles_data() {
     QTest::addColumn<QByteArray>("content");
     QByteArray binary;
     for (int i = 0; i < 4096; ++i)
@@ -226,8 +213,7 @@ void TestStore::damagedFiles_data()
     QTest::newRow("NUL bytes") << QByteArray("[Tavrenode Prog]\0\nm_iComPort=\0", 30);
 }
 
-void TestStore::damagedFiles()
-{
+void TestStore::damagedFiles() {
     QFETCH(QByteArray, content);
     const SettingsStore store(kCompany, m_application);
     QFile file(store.location());
@@ -245,21 +231,20 @@ void TestStore::damagedFiles()
     QCOMPARE(reloaded.pin, distinctSettings().pin);
 }
 
-void TestStore::fileStaysPrivate()
-{
+void TestStore::fileStaysPrivate() {
     const SettingsStore store(kCompany, m_application);
     store.save(SettingsStore::defaults());
     QCOMPARE(modeOf(store.location()), 0600u);
 
     // Opened up by someone since: the next save makes it private again.
-    QVERIFY(QFile::setPermissions(store.location(), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
-                                                         QFileDevice::ReadOther));
+    QVERIFY(QFile::setPermissions(store.location(), QFileDevice::ReadOwner |
+                                                        QFileDevice::WriteOwner |
+                                                        QFileDevice::ReadOther));
     store.save(distinctSettings());
     QCOMPARE(modeOf(store.location()), 0600u);
 }
 
-void TestStore::saveReplacesTheFileWhole()
-{
+void TestStore::saveReplacesTheFileWhole() {
     // A crash in the middle of a save must leave the old file or the new one: the new file is
     // written beside the old one and renamed over it.
     const SettingsStore store(kCompany, m_application);
@@ -270,8 +255,7 @@ void TestStore::saveReplacesTheFileWhole()
     QCOMPARE(modeOf(store.location()), 0600u);
 }
 
-void TestStore::renamedExecutableHasItsOwnStore()
-{
+void TestStore::renamedExecutableHasItsOwnStore() {
     const SettingsStore original(kCompany, m_application);
     original.save(distinctSettings());
 
@@ -286,8 +270,7 @@ void TestStore::renamedExecutableHasItsOwnStore()
     QCOMPARE(untouched, distinctSettings());
 }
 
-void TestStore::applicationName_data()
-{
+void TestStore::applicationName_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("name");
     QTest::newRow("Linux") << u"/usr/bin/tavrenode-config"_qs << u"tavrenode-config"_qs;
@@ -296,8 +279,7 @@ void TestStore::applicationName_data()
     QTest::newRow("dots in the name") << u"/opt/tool.v2.bin"_qs << u"tool.v2"_qs;
 }
 
-void TestStore::applicationName()
-{
+void TestStore::applicationName() {
     QFETCH(QString, path);
     QFETCH(QString, name);
     QCOMPARE(applicationNameFromExecutable(path), name);

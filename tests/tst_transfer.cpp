@@ -7,16 +7,16 @@
 #include "RecordingMessages.h"
 #include "SettingsStore.h"
 
+#include <deque>
+#include <mutex>
+#include <thread>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
-
-#include <deque>
-#include <mutex>
-#include <thread>
 
 using namespace tavrenode;
 using namespace std::chrono_literals;
@@ -35,9 +35,7 @@ class FixedNaming final : public PortNaming {
 public:
     explicit FixedNaming(QString path, QStringList present = {})
         : m_path(std::move(path))
-        , m_present(std::move(present))
-    {
-    }
+        , m_present(std::move(present)) {}
     QString devicePath(std::int32_t) const override { return m_path; }
     QStringList presentDevices() const override { return m_present; }
 
@@ -49,8 +47,7 @@ private:
 // The simulator serving its pseudo-terminal on a thread of its own, as a module would.
 class SimulatedModule {
 public:
-    explicit SimulatedModule(const SimScript &script = {})
-    {
+    explicit SimulatedModule(const SimScript &script = {}) {
         m_simulator.setScript(script);
         ModuleSimulator::Callbacks callbacks;
         callbacks.onBlock = [this](int block, std::span<const std::uint8_t>) {
@@ -63,8 +60,7 @@ public:
         };
         m_thread = std::thread([this, callbacks] { m_simulator.serve(m_stop, callbacks); });
     }
-    ~SimulatedModule()
-    {
+    ~SimulatedModule() {
         m_stop = true;
         m_thread.join();
     }
@@ -72,13 +68,11 @@ public:
     SimulatedModule &operator=(const SimulatedModule &) = delete;
 
     QString path() const { return QString::fromStdString(m_simulator.devicePath()); }
-    QList<int> blocks() const
-    {
+    QList<int> blocks() const {
         const std::lock_guard lock(m_mutex);
         return m_blocks;
     }
-    QList<ConfigRecord> records() const
-    {
+    QList<ConfigRecord> records() const {
         const std::lock_guard lock(m_mutex);
         return m_records;
     }
@@ -92,8 +86,7 @@ private:
     std::thread m_thread;
 };
 
-int openDescriptors()
-{
+int openDescriptors() {
     return int(QDir(u"/proc/self/fd"_qs).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size());
 }
 
@@ -102,33 +95,29 @@ class ScriptedDevice final : public QIODevice {
 public:
     ScriptedDevice(QByteArray answers, qint64 writeLimit)
         : m_answers(std::move(answers))
-        , m_writeLimit(writeLimit)
-    {
+        , m_writeLimit(writeLimit) {
         open(QIODevice::ReadWrite | QIODevice::Unbuffered);
     }
     QByteArray written;
     int answersRead = 0;
 
 protected:
-    qint64 readData(char *data, qint64 maxSize) override
-    {
+    qint64 readData(char *data, qint64 maxSize) override {
         // One answer becomes available per block written.
-        const qint64 available = std::min<qint64>(written.size() / 64 - answersRead,
-                                                  m_answers.size() - answersRead);
+        const qint64 available =
+            std::min<qint64>(written.size() / 64 - answersRead, m_answers.size() - answersRead);
         const qint64 count = std::min(maxSize, available);
         for (qint64 i = 0; i < count; ++i)
             data[i] = m_answers[answersRead++];
         return count;
     }
-    qint64 writeData(const char *data, qint64 size) override
-    {
+    qint64 writeData(const char *data, qint64 size) override {
         const qint64 accepted = std::min(size, m_writeLimit);
         if (accepted > 0)
             written.append(data, accepted);
         return accepted;
     }
-    qint64 bytesAvailable() const override
-    {
+    qint64 bytesAvailable() const override {
         return std::max<qint64>(0, std::min<qint64>(written.size() / 64 - answersRead,
                                                     m_answers.size() - answersRead)) +
                QIODevice::bytesAvailable();
@@ -159,28 +148,26 @@ private Q_SLOTS:
     void simulatorProgramPrintsTheDecodedRecord();
 };
 
-void TestTransfer::protocol_data()
-{
+void TestTransfer::protocol_data() {
     QTest::addColumn<QByteArray>("answers");
     QTest::addColumn<qint64>("writeLimit");
     QTest::addColumn<BlockFailure>("failure");
     QTest::addColumn<int>("block");
     QTest::addColumn<int>("bytesWritten");
 
-    QTest::newRow("three acknowledgements") << QByteArray("UUU") << qint64(64)
-                                            << BlockFailure::None << 0 << 192;
-    QTest::newRow("wrong byte for block 3") << QByteArray("UUV") << qint64(64)
-                                            << BlockFailure::Acknowledgement << 3 << 192;
-    QTest::newRow("no answer for block 2") << QByteArray("U") << qint64(64)
-                                           << BlockFailure::Read << 2 << 128;
+    QTest::newRow("three acknowledgements")
+        << QByteArray("UUU") << qint64(64) << BlockFailure::None << 0 << 192;
+    QTest::newRow("wrong byte for block 3")
+        << QByteArray("UUV") << qint64(64) << BlockFailure::Acknowledgement << 3 << 192;
+    QTest::newRow("no answer for block 2")
+        << QByteArray("U") << qint64(64) << BlockFailure::Read << 2 << 128;
     QTest::newRow("short write") << QByteArray("UUU") << qint64(63) << BlockFailure::Write << 1
                                  << 63;
     QTest::newRow("write error") << QByteArray("UUU") << qint64(-1) << BlockFailure::Write << 1
                                  << 0;
 }
 
-void TestTransfer::protocol()
-{
+void TestTransfer::protocol() {
     QFETCH(QByteArray, answers);
     QFETCH(qint64, writeLimit);
     QFETCH(BlockFailure, failure);
@@ -195,13 +182,13 @@ void TestTransfer::protocol()
     QCOMPARE(result.failure, failure);
     QCOMPARE(result.block, block);
     QCOMPARE(device.written.size(), bytesWritten);
-    QCOMPARE(device.written, QByteArray(reinterpret_cast<const char *>(record.data()), bytesWritten));
+    QCOMPARE(device.written,
+             QByteArray(reinterpret_cast<const char *>(record.data()), bytesWritten));
     if (failure == BlockFailure::Acknowledgement)
         QCOMPARE(result.acknowledgement, std::uint8_t('V'));
 }
 
-void TestTransfer::overPseudoTerminal_data()
-{
+void TestTransfer::overPseudoTerminal_data() {
     QTest::addColumn<SimScript>("script");
     QTest::addColumn<QStringList>("messages");
     QTest::addColumn<QList<int>>("blocks");
@@ -224,8 +211,7 @@ void TestTransfer::overPseudoTerminal_data()
         << u"The link to the module was lost: the device hung up or was removed.\n\nBlock 1 of 3."_qs;
 }
 
-void TestTransfer::overPseudoTerminal()
-{
+void TestTransfer::overPseudoTerminal() {
     QFETCH(SimScript, script);
     QFETCH(QStringList, messages);
     QFETCH(QList<int>, blocks);
@@ -254,8 +240,7 @@ void TestTransfer::overPseudoTerminal()
     }
 }
 
-void TestTransfer::silentModuleTimesOutAfterThreeSeconds()
-{
+void TestTransfer::silentModuleTimesOutAfterThreeSeconds() {
     SimulatedModule module({1, Reply::Silence, 0});
     const FixedNaming naming(module.path());
     RecordingMessages shown;
@@ -273,8 +258,7 @@ void TestTransfer::silentModuleTimesOutAfterThreeSeconds()
     QCOMPARE(module.blocks(), QList<int>{1});
 }
 
-void TestTransfer::openFailures_data()
-{
+void TestTransfer::openFailures_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QStringList>("present");
     QTest::addColumn<QString>("detailContains");
@@ -282,13 +266,12 @@ void TestTransfer::openFailures_data()
     QTest::newRow("absent, others present")
         << u"/dev/rfcomm-absent-7"_qs << QStringList{u"/dev/rfcomm0"_qs, u"/dev/rfcomm3"_qs}
         << u"Bluetooth serial ports present: /dev/rfcomm0, /dev/rfcomm3"_qs;
-    QTest::newRow("absent, none present") << u"/dev/rfcomm-absent-7"_qs << QStringList{}
-                                          << u"No Bluetooth serial port exists"_qs;
+    QTest::newRow("absent, none present")
+        << u"/dev/rfcomm-absent-7"_qs << QStringList{} << u"No Bluetooth serial port exists"_qs;
     QTest::newRow("not a serial device") << QString() << QStringList{} << QString();
 }
 
-void TestTransfer::openFailures()
-{
+void TestTransfer::openFailures() {
     QFETCH(QString, path);
     QFETCH(QStringList, present);
     QFETCH(QString, detailContains);
@@ -317,8 +300,7 @@ void TestTransfer::openFailures()
     QCOMPARE(record[0], 0x03);
 }
 
-void TestTransfer::portHeldByAnotherProgram()
-{
+void TestTransfer::portHeldByAnotherProgram() {
     SimulatedModule module;
     QSerialPort other;
     other.setPortName(module.path());
@@ -335,8 +317,7 @@ void TestTransfer::portHeldByAnotherProgram()
     QCOMPARE(module.blocks(), QList<int>{});
 }
 
-void TestTransfer::consecutiveRunsEachProgramTheModule()
-{
+void TestTransfer::consecutiveRunsEachProgramTheModule() {
     SimulatedModule module;
     const FixedNaming naming(module.path());
     RecordingMessages shown;
@@ -353,8 +334,7 @@ void TestTransfer::consecutiveRunsEachProgramTheModule()
     QCOMPARE(record[59], '0');
 }
 
-void TestTransfer::simulatorProgramPrintsTheDecodedRecord()
-{
+void TestTransfer::simulatorProgramPrintsTheDecodedRecord() {
     QProcess simulator;
     simulator.start(QString::fromUtf8(TAVRENODE_SIM_PATH), {u"--records"_qs, u"1"_qs});
     QVERIFY(simulator.waitForStarted());

@@ -19,15 +19,13 @@ namespace {
 // long to wait before looking again, so that an idle simulator does not spin.
 constexpr int kIdlePollMs = 20;
 
-[[noreturn]] void throwSystemError(const char *what)
-{
+[[noreturn]] void throwSystemError(const char *what) {
     throw std::system_error(errno, std::generic_category(), what);
 }
 
 } // namespace
 
-ModuleSimulator::ModuleSimulator()
-{
+ModuleSimulator::ModuleSimulator() {
     m_master = ::posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
     if (m_master < 0)
         throwSystemError("posix_openpt");
@@ -49,20 +47,17 @@ ModuleSimulator::ModuleSimulator()
     }
 }
 
-ModuleSimulator::~ModuleSimulator()
-{
+ModuleSimulator::~ModuleSimulator() {
     hangUp();
 }
 
-void ModuleSimulator::hangUp()
-{
+void ModuleSimulator::hangUp() {
     if (m_master >= 0)
         ::close(m_master);
     m_master = -1;
 }
 
-void ModuleSimulator::serve(const std::atomic<bool> &stop, const Callbacks &callbacks)
-{
+void ModuleSimulator::serve(const std::atomic<bool> &stop, const Callbacks &callbacks) {
     ConfigRecord record{};
     std::size_t received = 0; // bytes of the current record
     bool silent = false;
@@ -101,8 +96,8 @@ void ModuleSimulator::serve(const std::atomic<bool> &stop, const Callbacks &call
                 continue;
             const int block = static_cast<int>(received / kBlockSize);
             if (callbacks.onBlock)
-                callbacks.onBlock(block, std::span(record).subspan(received - kBlockSize,
-                                                                    kBlockSize));
+                callbacks.onBlock(block,
+                                  std::span(record).subspan(received - kBlockSize, kBlockSize));
             const bool scripted = block == m_script.atBlock;
             const Reply reply = scripted ? m_script.reply : Reply::Ack;
             if (reply == Reply::HangUp) {

@@ -11,32 +11,28 @@ namespace tavrenode {
 
 namespace {
 
-std::string hex(unsigned value, int digits = 2)
-{
+std::string hex(unsigned value, int digits = 2) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%0*X", digits, value);
     return text;
 }
 
 template<std::size_t N>
-std::string_view labelOf(const std::array<std::string_view, N> &labels, int index)
-{
+std::string_view labelOf(const std::array<std::string_view, N> &labels, int index) {
     return index >= 0 && static_cast<std::size_t>(index) < N ? labels[std::size_t(index)]
                                                              : "(not a valid code)";
 }
 
-std::string_view majorClassName(unsigned major)
-{
+std::string_view majorClassName(unsigned major) {
     static constexpr std::array<std::string_view, 7> kNames{
-        "miscellaneous", "computer", "phone", "LAN / network access point",
+        "miscellaneous", "computer",   "phone",  "LAN / network access point",
         "audio / video", "peripheral", "imaging"};
     if (major < kNames.size())
         return kNames[major];
     return major == 0x1F ? "uncategorized" : "reserved";
 }
 
-std::uint8_t subTypeMask(SubTypeGroup group)
-{
+std::uint8_t subTypeMask(SubTypeGroup group) {
     std::uint8_t mask = 0;
     for (const ClassBit &bit : kSubTypeBits)
         mask |= bit.group == group ? bit.bit : 0;
@@ -44,8 +40,7 @@ std::uint8_t subTypeMask(SubTypeGroup group)
 }
 
 // The row whose major and minor class the bytes hold, once its sub-type bits are masked off.
-const DeviceType *deviceTypeOf(unsigned major, std::uint8_t low)
-{
+const DeviceType *deviceTypeOf(unsigned major, std::uint8_t low) {
     for (const DeviceType &row : kDeviceTypeTable) {
         if (row.major == major && row.minor == (low & ~subTypeMask(row.group)))
             return &row;
@@ -54,8 +49,7 @@ const DeviceType *deviceTypeOf(unsigned major, std::uint8_t low)
 }
 
 // The names of the bits of byte that the table gives for group.
-std::string bitNames(std::span<const ClassBit> bits, SubTypeGroup group, std::uint8_t byte)
-{
+std::string bitNames(std::span<const ClassBit> bits, SubTypeGroup group, std::uint8_t byte) {
     std::string names;
     for (const ClassBit &bit : bits) {
         if (bit.group == group && (byte & bit.bit))
@@ -66,8 +60,7 @@ std::string bitNames(std::span<const ClassBit> bits, SubTypeGroup group, std::ui
 
 // Printable bytes as they are, address placeholders as {n} (their position in the
 // address), anything else as <HH>; up to the terminator.
-std::string text(std::span<const std::uint8_t> field)
-{
+std::string text(std::span<const std::uint8_t> field) {
     std::string shown = "\"";
     for (const std::uint8_t byte : field) {
         if (byte == 0)
@@ -86,22 +79,19 @@ std::string text(std::span<const std::uint8_t> field)
     return shown + "\"";
 }
 
-std::string line(std::string_view name, const std::string &value)
-{
+std::string line(std::string_view name, const std::string &value) {
     std::string result(name);
     result.resize(20, ' ');
     return result + value + "\n";
 }
 
-std::string coded(std::uint8_t byte, std::string_view label)
-{
+std::string coded(std::uint8_t byte, std::string_view label) {
     return hex(byte) + "  " + std::string(label);
 }
 
 } // namespace
 
-std::string describeRecord(const ConfigRecord &record)
-{
+std::string describeRecord(const ConfigRecord &record) {
     using namespace record;
     const std::span bytes(record);
     std::string out;
@@ -117,8 +107,9 @@ std::string describeRecord(const ConfigRecord &record)
     cod += "  major " + std::to_string(major) + " (" + std::string(majorClassName(major)) + ")";
     if (const DeviceType *row = deviceTypeOf(major, low)) {
         cod += ", minor " + hex(row->minor) + " (" + std::string(row->label) + ")";
-        const std::string sub =
-            row->group == SubTypeGroup::None ? std::string() : bitNames(kSubTypeBits, row->group, low);
+        const std::string sub = row->group == SubTypeGroup::None
+                                    ? std::string()
+                                    : bitNames(kSubTypeBits, row->group, low);
         if (!sub.empty())
             cod += ", sub-types: " + sub;
     } else {
@@ -130,14 +121,14 @@ std::string describeRecord(const ConfigRecord &record)
     const std::string services = bitNames(kServiceBits, SubTypeGroup::None, high);
     out += line("", "services: " + (services.empty() ? std::string("none") : services));
     out += line("device name", text(bytes.subspan(kDeviceName, kDeviceNameSize)));
-    out += line("mating", coded(record[kMatingMode],
-                                labelOf(labels::kMatingModes, record[kMatingMode])));
+    out += line("mating",
+                coded(record[kMatingMode], labelOf(labels::kMatingModes, record[kMatingMode])));
     out += line("pair match prefix", text(bytes.subspan(kPairMatchPrefix, kPairMatchPrefixSize)));
     out += line("PIN", text(bytes.subspan(kPin, kPinSize)));
     out += line("security", coded(record[kSecurityMode],
                                   labelOf(labels::kSecurityModes, record[kSecurityMode])));
-    out += line("master/slave", coded(record[kMasterSlaveMode],
-                                      labelOf(labels::kMasterSlaveModes, record[kMasterSlaveMode])));
+    out += line("master/slave", coded(record[kMasterSlaveMode], labelOf(labels::kMasterSlaveModes,
+                                                                        record[kMasterSlaveMode])));
     for (std::size_t row = 0; row < kRecordSize; row += 16) {
         char offset[8];
         std::snprintf(offset, sizeof offset, "%03zu ", row);

@@ -25,13 +25,11 @@ namespace {
 
 std::atomic<bool> g_stop = false;
 
-extern "C" void requestStop(int)
-{
+extern "C" void requestStop(int) {
     g_stop = true;
 }
 
-void usage(std::FILE *to)
-{
+void usage(std::FILE *to) {
     std::fputs(
         "usage: tavrenode-sim [--link N] [--block K --reply ack|none|hangup|0xHH] [--records R]\n"
         "\n"
@@ -43,8 +41,7 @@ void usage(std::FILE *to)
         to);
 }
 
-std::optional<long> number(const char *text, int base = 10)
-{
+std::optional<long> number(const char *text, int base = 10) {
     char *end = nullptr;
     errno = 0;
     const long value = std::strtol(text, &end, base);
@@ -59,15 +56,13 @@ public:
     DeviceLink() = default;
     DeviceLink(const DeviceLink &) = delete;
     DeviceLink &operator=(const DeviceLink &) = delete;
-    ~DeviceLink()
-    {
+    ~DeviceLink() {
         std::error_code ignored;
         if (!m_path.empty() && std::filesystem::read_symlink(m_path, ignored) == m_target)
             std::filesystem::remove(m_path, ignored);
     }
 
-    bool create(const std::string &path, const std::string &target)
-    {
+    bool create(const std::string &path, const std::string &target) {
         std::error_code error;
         if (std::filesystem::symlink_status(path, error).type() !=
             std::filesystem::file_type::not_found) {
@@ -93,8 +88,7 @@ private:
 
 } // namespace
 
-int main(int argc, char **argv)
-{
+int main(int argc, char **argv) {
     std::optional<long> link;
     long records = 0;
     SimScript script;
