@@ -1,0 +1,70 @@
+#pragma once
+
+#include "ConfigRecord.h"
+#include "FormBuilder.h"
+#include "ModuleSettings.h"
+#include "ProgrammingTransfer.h"
+
+#include <QDialog>
+
+namespace tavrenode {
+
+class HelpLauncher;
+class MessageSink;
+class PortNaming;
+class SettingsStore;
+
+// What the window works with, handed in so that tests can replace each one.
+struct ConfigServices {
+    MessageSink &messages;
+    const PortNaming &naming;
+    HelpLauncher &help;
+    const SettingsStore &store;
+};
+
+// The tool's one window: every module setting on one form, the COM port box and the
+// programming button. It owns the settings and the record buffer for its whole life, fills
+// the form from the store when it opens and saves it on Close and before programming.
+class ConfigDialog final : public QDialog {
+    Q_OBJECT
+
+public:
+    explicit ConfigDialog(const ConfigServices &services, QWidget *parent = nullptr);
+
+    [[nodiscard]] const ModuleSettings &settings() const { return m_settings; }
+    [[nodiscard]] const ConfigRecord &record() const { return m_record; }
+    [[nodiscard]] QWidget *control(int id) const { return m_form.widget(id); }
+    [[nodiscard]] ProgrammingTransfer &transfer() { return m_transfer; }
+
+    void showAbout();
+
+    // Close, Escape and the close box: read the form, save, close.
+    void reject() override;
+
+protected:
+    void keyPressEvent(QKeyEvent *event) override;
+    void contextMenuEvent(QContextMenuEvent *event) override;
+#ifdef Q_OS_WIN
+    bool nativeEvent(const QByteArray &eventType, void *message, qintptr *result) override;
+#endif
+
+private:
+    static void fillLists(Form &form);
+    void writeForm();
+    // False when a control's value is not acceptable: its message has been shown and the
+    // focus is on it; fields of earlier controls are already updated.
+    bool readForm();
+    void applyEnablingRule();
+    void formChanged();
+    void program();
+    void okCommand();
+
+    ConfigServices m_services;
+    Form m_form;
+    ModuleSettings m_settings;
+    ConfigRecord m_record{};
+    ProgrammingTransfer m_transfer;
+    bool m_exchanging = false; // the form's own change notifications are ignored meanwhile
+};
+
+} // namespace tavrenode

@@ -1,0 +1,22 @@
+#include "DialogUnits.h"
+
+#include <QFontMetrics>
+
+namespace tavrenode {
+
+namespace {
+
+// The average width is taken over the 52 Latin letters, rounded, as dialog templates have
+// always measured it.
+int averageCharacterWidth(const QFontMetrics &metrics) {
+    const QString letters = u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"_qs;
+    return (metrics.horizontalAdvance(letters) / 26 + 1) / 2;
+}
+
+} // namespace
+
+DialogUnits::DialogUnits(const QFont &font)
+    : DialogUnits(double(averageCharacterWidth(QFontMetrics(font))),
+                  double(QFontMetrics(font).height())) {}
+
+} // namespace tavrenode

@@ -1,0 +1,146 @@
+#include "FormBuilder.h"
+
+#include "DialogUnits.h"
+
+#include <QAbstractButton>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace tavrenode {
+
+namespace {
+
+using forms::Kind;
+
+QString textOf(const forms::Control &control) {
+    return QString::fromUtf8(control.text.data(), qsizetype(control.text.size()));
+}
+
+QLabel *label(const forms::Control &control, Qt::Alignment alignment, QWidget &window) {
+    auto *widget = new QLabel(textOf(control), &window);
+    widget->setTextFormat(Qt::PlainText);
+    widget->setAlignment(alignment | Qt::AlignTop);
+    widget->setWordWrap(true);
+    return widget;
+}
+
+QWidget *create(const forms::Control &control, QWidget &window) {
+    switch (control.kind) {
+    case Kind::PushButton:
+    case Kind::DefaultPushButton: {
+        auto *button = new QPushButton(textOf(control), &window);
+        // Enter presses the focused button, or the form's OK command; the form decides.
+        button->setAutoDefault(false);
+        button->setDefault(control.kind == Kind::DefaultPushButton);
+        return button;
+    }
+    case Kind::GroupBox: {
+        auto *group = new QGroupBox(textOf(control), &window);
+        group->setAttribute(Qt::WA_TransparentForMouseEvents);
+        return group;
+    }
+    case Kind::Label:
+    case Kind::LabelPlain:
+        return label(control, Qt::AlignLeft, window);
+    case Kind::LabelRight:
+        return label(control, Qt::AlignRight, window);
+    case Kind::LabelCentre:
+        return label(control, Qt::AlignHCenter, window);
+    case Kind::Edit:
+        return new QLineEdit(&window);
+    case Kind::DropDown:
+        return new QComboBox(&window);
+    case Kind::CheckBox:
+        return new QCheckBox(textOf(control), &window);
+    case Kind::Icon: {
+        auto *icon = new QLabel(&window);
+        icon->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+        return icon;
+    }
+    }
+    return nullptr;
+}
+
+// Where a control goes. A drop-down's template height is that of its open list: closed, it
+// is as high as the style makes it, and the open list shows as many lines as fit.
+QRect placeOf(const forms::Control &control, QWidget &widget, const DialogUnits &units) {
+    QRect place = units.rect(control.x, control.y, control.width, control.height);
+    if (auto *combo = qobject_cast<QComboBox *>(&widget)) {
+        place.setHeight(combo->sizeHint().height());
+        // A line of the list is about eight dialog units; the closed box takes about 14.
+        combo->setMaxVisibleItems(std::max(1, (control.height - 14) / 8));
+    }
+    return place;
+}
+
+// The width a control needs to show its text on one line, or 0 when it wraps by design (a
+// label at least two lines high) or has no text.
+int neededWidth(const forms::Control &control, QWidget &widget, const DialogUnits &units) {
+    if (auto *combo = qobject_cast<QComboBox *>(&widget)) {
+        // Measured with the policy that sizes to the longest line; left with it, the box
+        // would resize itself to its contents later.
+        const auto policy = combo->sizeAdjustPolicy();
+        combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+        const int width = combo->sizeHint().width();
+        combo->setSizeAdjustPolicy(policy);
+        return width;
+    }
+    if (auto *label = qobject_cast<QLabel *>(&widget)) {
+        if (label->text().isEmpty() || units.y(control.height) >= 2 * label->fontMetrics().height())
+            return 0;
+        return label->fontMetrics().horizontalAdvance(label->text()) + 1;
+    }
+    if (qobject_cast<QAbstractButton *>(&widget))
+        return widget.sizeHint().width();
+    return 0;
+}
+
+} // namespace
+
+Form buildForm(const forms::Template &form, QWidget &window,
+               const std::function<void(Form &)> &fill) {
+    Form result;
+    QList<std::pair<const forms::Control *, QWidget *>> created;
+    QWidget *previous = nullptr;
+    for (const forms::Control &control : form.controls) {
+        QWidget *widget = create(control, window);
+        created.append({&control, widget});
+        if (control.id >= 0)
+            result.m_controls.insert(control.id, widget);
+        if (control.tabStop) {
+            widget->setFocusPolicy(Qt::StrongFocus);
+            if (previous)
+                QWidget::setTabOrder(previous, widget);
+            previous = widget;
+        } else {
+            widget->setFocusPolicy(Qt::NoFocus);
+        }
+    }
+    if (fill)
+        fill(result);
+
+    const DialogUnits fontUnits(window.font());
+    double widen = 1.0;
+    for (const auto &[control, widget] : created) {
+        const int allotted = fontUnits.x(control->width);
+        if (allotted > 0)
+            widen = std::max(widen, double(neededWidth(*control, *widget, fontUnits)) / allotted);
+    }
+    const DialogUnits units = fontUnits.widened(widen);
+
+    window.setWindowTitle(QString::fromUtf8(form.caption.data(), qsizetype(form.caption.size())));
+    window.setFixedSize(units.x(form.width), units.y(form.height));
+    for (const auto &[control, widget] : created) {
+        widget->setGeometry(placeOf(*control, *widget, units));
+        // A group box only frames the controls inside it; it must not cover them.
+        if (qobject_cast<QGroupBox *>(widget))
+            widget->lower();
+    }
+    return result;
+}
+
+} // namespace tavrenode
