@@ -5,8 +5,13 @@
 #include <QList>
 #include <QStringList>
 
+// The second message of every failed programming run.
+inline const QString kHint = u"You need to put Tavrenode into configure mode first\n"
+                             u"and then connect from here using Bluetooth\n"
+                             u"and put the COM port number in the box provided."_qs;
+
 // Keeps every message instead of showing it.
-class RecordingMessages final : public tavrenode::MessageSink {
+class RecordingMessages : public tavrenode::MessageSink {
 public:
     void show(const tavrenode::UserMessage &message) override { messages.append(message); }
 

@@ -5,11 +5,9 @@
 #include "RecordDescription.h"
 #include "RecordEncoder.h"
 #include "RecordingMessages.h"
+#include "SimulatedModule.h"
 #include "SettingsStore.h"
 
-#include <deque>
-#include <mutex>
-#include <thread>
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -26,65 +24,7 @@ Q_DECLARE_METATYPE(tavrenode::BlockFailure)
 
 namespace {
 
-const QString kHint = u"You need to put Tavrenode into configure mode first\n"
-                      u"and then connect from here using Bluetooth\n"
-                      u"and put the COM port number in the box provided."_qs;
 
-// Every port number leads to one device; presentDevices is what the advice lists.
-class FixedNaming final : public PortNaming {
-public:
-    explicit FixedNaming(QString path, QStringList present = {})
-        : m_path(std::move(path))
-        , m_present(std::move(present)) {}
-    QString devicePath(std::int32_t) const override { return m_path; }
-    QStringList presentDevices() const override { return m_present; }
-
-private:
-    QString m_path;
-    QStringList m_present;
-};
-
-// The simulator serving its pseudo-terminal on a thread of its own, as a module would.
-class SimulatedModule {
-public:
-    explicit SimulatedModule(const SimScript &script = {}) {
-        m_simulator.setScript(script);
-        ModuleSimulator::Callbacks callbacks;
-        callbacks.onBlock = [this](int block, std::span<const std::uint8_t>) {
-            const std::lock_guard lock(m_mutex);
-            m_blocks.push_back(block);
-        };
-        callbacks.onRecord = [this](const ConfigRecord &record) {
-            const std::lock_guard lock(m_mutex);
-            m_records.push_back(record);
-        };
-        m_thread = std::thread([this, callbacks] { m_simulator.serve(m_stop, callbacks); });
-    }
-    ~SimulatedModule() {
-        m_stop = true;
-        m_thread.join();
-    }
-    SimulatedModule(const SimulatedModule &) = delete;
-    SimulatedModule &operator=(const SimulatedModule &) = delete;
-
-    QString path() const { return QString::fromStdString(m_simulator.devicePath()); }
-    QList<int> blocks() const {
-        const std::lock_guard lock(m_mutex);
-        return m_blocks;
-    }
-    QList<ConfigRecord> records() const {
-        const std::lock_guard lock(m_mutex);
-        return m_records;
-    }
-
-private:
-    ModuleSimulator m_simulator;
-    std::atomic<bool> m_stop = false;
-    mutable std::mutex m_mutex;
-    QList<int> m_blocks;
-    QList<ConfigRecord> m_records;
-    std::thread m_thread;
-};
 
 int openDescriptors() {
     return int(QDir(u"/proc/self/fd"_qs).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size());

@@ -1,0 +1,520 @@
+#include "AboutDialog.h"
+#include "ConfigDialog.h"
+#include "FormTemplates.h"
+#include "HelpLauncher.h"
+#include "RecordingMessages.h"
+#include "SettingsStore.h"
+#include "SimulatedModule.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QContextMenuEvent>
+#include <QFile>
+#include <QFileInfo>
+#include <QGroupBox>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSettings>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+#include <memory>
+
+using namespace tavrenode;
+using namespace std::chrono_literals;
+namespace id = forms::id;
+
+namespace {
+
+// Also notes whether the busy cursor was up while each message was shown.
+class CursorAwareMessages final : public RecordingMessages {
+public:
+    void show(const UserMessage &message) override
+    {
+        busy.append(QGuiApplication::overrideCursor() != nullptr);
+        RecordingMessages::show(message);
+    }
+    QList<bool> busy;
+};
+
+class RecordingHelp final : public HelpLauncher {
+public:
+    bool showTopic(unsigned topic) override
+    {
+        topics.append(topic);
+        return works;
+    }
+    QList<unsigned> topics;
+    bool works = true;
+};
+
+const QString kZeroLengthPin =
+    u"A zero-length PIN code is not permitted.\r\n\r\n"
+    u"To turn off PIN codes specify \"No security\" in the security mode box.\r\n"
+    u"A PIN code always has to be specified because some remote devices    \r\n"
+    u"insist on using security, even if you do not enable it on Tavrenode.    "_qs;
+
+} // namespace
+
+class TestWindow : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void opensWithTheDefaults();
+    void subTypeBoxesFollowTheDeviceType_data();
+    void subTypeBoxesFollowTheDeviceType();
+    void comPortBoxControlsTheButton();
+    void lettersInThePortBoxStopProgramming();
+    void programmingSendsTheFormAndSaves();
+    void failedRunShowsItsMessagesUnderTheBusyCursor();
+    void emptyPinIsRefused();
+    void blankPinIsAccepted();
+    void listWithoutSelectionIsRefused();
+    void longStoredTextStopsEveryRead();
+    void storedBoxValues();
+    void closeSavesEvenWithABadPort();
+    void enterOnCloseButtonCloses();
+    void enterInAnEditBoxClosesAndSaves();
+    void enterWithABadPortKeepsTheWindowOpen();
+    void escapeSaves();
+    void changesSurviveARestart();
+    void f1AsksForTheFormsTopic();
+    void aboutBoxFromTheContextMenu();
+    void formFitsItsTexts();
+
+private:
+    ConfigDialog &open();
+    void writeStore(const QByteArray &entries);
+    [[nodiscard]] QVariant stored(const char *entry) const;
+    template<class T>
+    T *control(int controlId) const
+    {
+        return qobject_cast<T *>(m_dialog->control(controlId));
+    }
+    void type(int controlId, const QString &text);
+
+    QTemporaryDir m_config;
+    int m_case = 0;
+    std::unique_ptr<SimulatedModule> m_module;
+    std::unique_ptr<FixedNaming> m_naming;
+    std::unique_ptr<SettingsStore> m_store;
+    CursorAwareMessages m_messages;
+    RecordingHelp m_help;
+    std::unique_ptr<ConfigDialog> m_dialog;
+};
+
+void TestWindow::initTestCase()
+{
+    QVERIFY(m_config.isValid());
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+}
+
+void TestWindow::init()
+{
+    m_module = std::make_unique<SimulatedModule>();
+    m_naming = std::make_unique<FixedNaming>(m_module->path());
+    m_store = std::make_unique<SettingsStore>(u"Tavrenode Config"_qs,
+                                              u"window-test-"_qs + QString::number(++m_case));
+    m_messages = {};
+    m_help = {};
+}
+
+void TestWindow::cleanup()
+{
+    m_dialog.reset();
+    m_module.reset();
+}
+
+ConfigDialog &TestWindow::open()
+{
+    m_dialog = std::make_unique<ConfigDialog>(
+        ConfigServices{m_messages, *m_naming, m_help, *m_store});
+    m_dialog->transfer().setTimeout(300ms);
+    m_dialog->show();
+    m_dialog->activateWindow();
+    return *m_dialog;
+}
+
+void TestWindow::writeStore(const QByteArray &entries)
+{
+    QFile file(m_store->location());
+    QFileInfo(file).dir().mkpath(u"."_qs);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write("[Tavrenode Prog]\n" + entries);
+}
+
+QVariant TestWindow::stored(const char *entry) const
+{
+    return QSettings(m_store->location(), QSettings::IniFormat)
+        .value(u"Tavrenode Prog/"_qs + QString::fromLatin1(entry));
+}
+
+void TestWindow::type(int controlId, const QString &text)
+{
+    auto *edit = control<QLineEdit>(controlId);
+    edit->setFocus();
+    edit->selectAll();
+    if (text.isEmpty())
+        QTest::keyClick(edit, Qt::Key_Delete);
+    else
+        QTest::keyClicks(edit, text);
+}
+
+void TestWindow::opensWithTheDefaults()
+{
+    open();
+    QCOMPARE(m_messages.texts(), QStringList{});
+    QCOMPARE(m_dialog->settings(), SettingsStore::defaults());
+    QCOMPARE(control<QComboBox>(id::DeviceType)->currentText(), u"Cellphone"_qs);
+    QCOMPARE(control<QComboBox>(id::DeviceType)->count(), 47);
+    QCOMPARE(control<QComboBox>(id::BaudRate)->currentText(), u"9600 baud"_qs);
+    QCOMPARE(control<QLineEdit>(id::ComPort)->text(), u"4"_qs);
+    QCOMPARE(control<QLineEdit>(id::DeviceName)->maxLength(), 31);
+    QCOMPARE(control<QLineEdit>(id::PairMatchPrefix)->maxLength(), 20);
+    QCOMPARE(control<QLineEdit>(id::Pin)->maxLength(), 16);
+    QVERIFY(control<QCheckBox>(id::Networking)->isChecked());
+    QVERIFY(control<QPushButton>(id::Program)->isEnabled());
+    QCOMPARE(m_dialog->focusWidget(), m_dialog->control(id::Close));
+    QCOMPARE(m_dialog->windowTitle(), u"Tavrenode Configuration Tool"_qs);
+    QVERIFY(std::all_of(m_dialog->record().begin(), m_dialog->record().end(),
+                        [](std::uint8_t byte) { return byte == 0; }));
+}
+
+void TestWindow::subTypeBoxesFollowTheDeviceType_data()
+{
+    QTest::addColumn<int>("deviceType");
+    QTest::addColumn<bool>("peripheral");
+    QTest::addColumn<bool>("imaging");
+    QTest::newRow("imaging device") << 0 << false << true;
+    QTest::newRow("joystick") << 2 << true << false;
+    QTest::newRow("cellphone") << 15 << false << false;
+}
+
+void TestWindow::subTypeBoxesFollowTheDeviceType()
+{
+    QFETCH(int, deviceType);
+    QFETCH(bool, peripheral);
+    QFETCH(bool, imaging);
+    open();
+    control<QCheckBox>(id::Keyboard)->setChecked(false);
+    control<QComboBox>(id::DeviceType)->setCurrentIndex(deviceType);
+    QCOMPARE(m_dialog->settings().deviceType, deviceType);
+    for (const int box : {id::Keyboard, id::PointingDevice})
+        QCOMPARE(m_dialog->control(box)->isEnabled(), peripheral);
+    for (const int box : {id::Display, id::Camera, id::Scanner, id::Printer})
+        QCOMPARE(m_dialog->control(box)->isEnabled(), imaging);
+}
+
+void TestWindow::comPortBoxControlsTheButton()
+{
+    open();
+    auto *program = control<QPushButton>(id::Program);
+    type(id::ComPort, u"0"_qs);
+    QVERIFY(!program->isEnabled());
+    type(id::ComPort, u"3"_qs);
+    QVERIFY(program->isEnabled());
+    QCOMPARE(m_dialog->settings().comPort, 3);
+    QCOMPARE(m_messages.texts(), QStringList{});
+
+    // Emptied: asked for a number at once; the button keeps the state of the last number.
+    type(id::ComPort, QString());
+    QCOMPARE(m_messages.texts(), QStringList{u"Please enter an integer."_qs});
+    QVERIFY(program->isEnabled());
+    QCOMPARE(m_dialog->settings().comPort, 3);
+
+    m_messages = {};
+    type(id::ComPort, u"7x"_qs);
+    QCOMPARE(m_dialog->settings().comPort, 7);
+    QCOMPARE(m_messages.texts(), QStringList{});
+}
+
+void TestWindow::lettersInThePortBoxStopProgramming()
+{
+    open();
+    type(id::ComPort, u"abc"_qs);
+    m_messages = {};
+    QTest::mouseClick(control<QPushButton>(id::Program), Qt::LeftButton);
+    QCOMPARE(m_messages.texts(), QStringList{u"Please enter an integer."_qs});
+    QCOMPARE(m_dialog->focusWidget(), m_dialog->control(id::ComPort));
+    // Each letter was refused as it was typed, and selected to be typed over.
+    QCOMPARE(control<QLineEdit>(id::ComPort)->selectedText(), u"c"_qs);
+    QTest::qWait(100);
+    QCOMPARE(m_module->blocks(), QList<int>{});
+    QVERIFY(!stored("m_iComPort").isValid()); // nothing saved
+    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+}
+
+void TestWindow::programmingSendsTheFormAndSaves()
+{
+    open();
+    control<QComboBox>(id::DeviceType)->setCurrentIndex(2); // joystick
+    control<QCheckBox>(id::Keyboard)->setChecked(true);
+    type(id::Pin, u"2468"_qs);
+    type(id::DeviceName, u"Pad ~~"_qs);
+    QTest::mouseClick(control<QPushButton>(id::Program), Qt::LeftButton);
+
+    QCOMPARE(m_messages.texts(), QStringList{});
+    QTRY_COMPARE(m_module->records().size(), 1);
+    const ConfigRecord &sent = m_module->records().first();
+    QCOMPARE(sent, m_dialog->record());
+    QCOMPARE(sent[2], 0x44);
+    QCOMPARE(sent[3], 0x25);
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(&sent[5]), 7), QByteArray("Pad \x10\x1a\0", 7));
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(&sent[59]), 5), QByteArray("2468\0", 5));
+    QCOMPARE(stored("m_PIN").toString(), u"2468"_qs);
+    QCOMPARE(stored("m_DevName").toString(), u"Pad ~~"_qs);
+    QCOMPARE(stored("m_DevType").toInt(), 2);
+    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+}
+
+void TestWindow::failedRunShowsItsMessagesUnderTheBusyCursor()
+{
+    m_module = std::make_unique<SimulatedModule>(SimScript{2, Reply::Byte, 0x00});
+    m_naming = std::make_unique<FixedNaming>(m_module->path());
+    open();
+    QTest::mouseClick(control<QPushButton>(id::Program), Qt::LeftButton);
+    QCOMPARE(m_messages.texts(), (QStringList{u"Programming Failed."_qs, kHint}));
+    QCOMPARE(m_messages.busy, (QList<bool>{true, true}));
+    QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+    QCOMPARE(m_module->blocks(), (QList<int>{1, 2}));
+    QCOMPARE(stored("m_iComPort").toInt(), 4); // saved before the run
+}
+
+void TestWindow::emptyPinIsRefused()
+{
+    open();
+    type(id::Pin, QString());
+    QTest::mouseClick(control<QPushButton>(id::Program), Qt::LeftButton);
+    QCOMPARE(m_messages.texts(), QStringList{kZeroLengthPin});
+    QCOMPARE(m_messages.busy, QList<bool>{true});
+    QTest::qWait(100);
+    QCOMPARE(m_module->blocks(), QList<int>{});
+    QVERIFY(!stored("m_PIN").isValid());
+}
+
+void TestWindow::blankPinIsAccepted()
+{
+    open();
+    type(id::Pin, u"  "_qs);
+    QTest::mouseClick(control<QPushButton>(id::Program), Qt::LeftButton);
+    QCOMPARE(m_messages.texts(), QStringList{});
+    QTRY_COMPARE(m_module->records().size(), 1);
+}
+
+void TestWindow::listWithoutSelectionIsRefused()
+{
+    writeStore("m_cBaud=8\nm_DevType=47\n");
+    open();
+    QCOMPARE(control<QComboBox>(id::BaudRate)->currentIndex(), -1);
+    QCOMPARE(control<QComboBox>(id::DeviceType)->currentIndex(), -1);
+    for (const int box : {id::Keyboard, id::PointingDevice, id::Display, id::Camera, id::Scanner,
+                          id::Printer})
+        QVERIFY(!m_dialog->control(box)->isEnabled());
+
+    QTest::mouseClick(control<QPushButton>(id::Program), Qt::LeftButton);
+    QCOMPARE(m_messages.texts(),
+             QStringList{u"Please choose a line in the \"Baud rate\" list before programming."_qs});
+    QTest::qWait(100);
+    QCOMPARE(m_module->blocks(), QList<int>{});
+
+    // Closing saves what the form holds: no line is -1, stored with the baud offset.
+    QTest::mouseClick(control<QPushButton>(id::Close), Qt::LeftButton);
+    QCOMPARE(stored("m_cBaud").toInt(), 2);
+    QCOMPARE(stored("m_DevType").toInt(), -1);
+}
+
+void TestWindow::longStoredTextStopsEveryRead()
+{
+    const QByteArray longName(40, 'n');
+    writeStore("m_DevName=" + longName + "\nm_PIN=1111\nm_iComPort=9\nm_iSlaveMaster=4\n");
+    open();
+    QCOMPARE(m_messages.texts(), QStringList{u"Please enter no more than 31 characters."_qs});
+    QCOMPARE(control<QLineEdit>(id::DeviceName)->text(), QString::fromLatin1(longName));
+
+    // Later fields keep their loaded values while the read stops at the name.
+    control<QComboBox>(id::MasterSlave)->setCurrentIndex(0);
+    type(id::ComPort, u"5"_qs);
+    QCOMPARE(m_dialog->settings().comPort, 9);
+    QCOMPARE(m_dialog->settings().masterSlaveMode, 4);
+
+    // Shortened, the form reads through again and the limit holds.
+    type(id::DeviceName, u"Short"_qs);
+    type(id::ComPort, u"6"_qs);
+    QCOMPARE(m_dialog->settings().comPort, 6);
+    QCOMPARE(m_dialog->settings().masterSlaveMode, 0);
+    QCOMPARE(control<QLineEdit>(id::DeviceName)->maxLength(), 31);
+}
+
+void TestWindow::storedBoxValues()
+{
+    writeStore("m_Audio=2\nm_Info=5\nm_iRender=-1\n");
+    open();
+    QCOMPARE(control<QCheckBox>(id::Audio)->checkState(), Qt::PartiallyChecked);
+    QCOMPARE(m_dialog->settings().audio, 2);
+    QCOMPARE(control<QCheckBox>(id::Information)->checkState(), Qt::Unchecked);
+    QCOMPARE(m_dialog->settings().information, 0);
+    QCOMPARE(m_dialog->settings().rendering, 0);
+
+    // Clicked, the indeterminate box goes on as a plain one.
+    QTest::mouseClick(control<QCheckBox>(id::Audio), Qt::LeftButton);
+    QTest::mouseClick(control<QCheckBox>(id::Audio), Qt::LeftButton);
+    QCOMPARE(control<QCheckBox>(id::Audio)->checkState(), Qt::Unchecked);
+    QTest::mouseClick(control<QCheckBox>(id::Audio), Qt::LeftButton);
+    QCOMPARE(control<QCheckBox>(id::Audio)->checkState(), Qt::Checked);
+}
+
+void TestWindow::closeSavesEvenWithABadPort()
+{
+    writeStore("m_iSlaveMaster=1\n");
+    open();
+    type(id::Pin, u"9999"_qs);
+    type(id::ComPort, u"x"_qs);
+    control<QComboBox>(id::MasterSlave)->setCurrentIndex(5);
+    m_messages = {};
+    QTest::mouseClick(control<QPushButton>(id::Close), Qt::LeftButton);
+    QCOMPARE(m_messages.texts(), QStringList{u"Please enter an integer."_qs});
+    QVERIFY(!m_dialog->isVisible());
+    QCOMPARE(m_dialog->result(), int(QDialog::Rejected));
+    QCOMPARE(stored("m_PIN").toString(), u"9999"_qs);
+    QCOMPARE(stored("m_iComPort").toInt(), 4);
+    QCOMPARE(stored("m_iSlaveMaster").toInt(), 1); // after the port box: not read
+}
+
+void TestWindow::enterOnCloseButtonCloses()
+{
+    open();
+    QTest::keyClick(m_dialog->control(id::Close), Qt::Key_Return);
+    QVERIFY(!m_dialog->isVisible());
+    QCOMPARE(m_dialog->result(), int(QDialog::Rejected));
+    QCOMPARE(stored("m_iComPort").toInt(), 4);
+}
+
+void TestWindow::enterInAnEditBoxClosesAndSaves()
+{
+    open();
+    type(id::PairMatchPrefix, u"Mine"_qs);
+    QTest::keyClick(control<QLineEdit>(id::PairMatchPrefix), Qt::Key_Return);
+    QVERIFY(!m_dialog->isVisible());
+    QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
+    QCOMPARE(stored("m_PairStub").toString(), u"Mine"_qs);
+}
+
+void TestWindow::enterWithABadPortKeepsTheWindowOpen()
+{
+    open();
+    type(id::ComPort, u"?"_qs);
+    m_messages = {};
+    QTest::keyClick(control<QLineEdit>(id::ComPort), Qt::Key_Enter, Qt::KeypadModifier);
+    QCOMPARE(m_messages.texts(), QStringList{u"Please enter an integer."_qs});
+    QVERIFY(m_dialog->isVisible());
+    QVERIFY(!stored("m_iComPort").isValid());
+}
+
+void TestWindow::escapeSaves()
+{
+    open();
+    type(id::DeviceName, u"Esc"_qs);
+    QTest::keyClick(control<QLineEdit>(id::DeviceName), Qt::Key_Escape);
+    QVERIFY(!m_dialog->isVisible());
+    QCOMPARE(stored("m_DevName").toString(), u"Esc"_qs);
+}
+
+void TestWindow::changesSurviveARestart()
+{
+    open();
+    control<QComboBox>(id::SecurityMode)->setCurrentIndex(0);
+    control<QCheckBox>(id::Positioning)->setChecked(true);
+    type(id::ComPort, u"12"_qs);
+    m_dialog->close();
+    const ModuleSettings before = m_dialog->settings();
+
+    open();
+    QCOMPARE(m_dialog->settings(), before);
+    QCOMPARE(control<QComboBox>(id::SecurityMode)->currentText(), u"No security"_qs);
+    QVERIFY(control<QCheckBox>(id::Positioning)->isChecked());
+    QCOMPARE(control<QLineEdit>(id::ComPort)->text(), u"12"_qs);
+}
+
+void TestWindow::f1AsksForTheFormsTopic()
+{
+    open();
+    QTest::keyClick(m_dialog->control(id::Pin), Qt::Key_F1);
+    QCOMPARE(m_help.topics, QList<unsigned>{0x20066});
+    QCOMPARE(m_messages.texts(), QStringList{});
+
+    m_help.works = false;
+    QTest::keyClick(m_dialog->control(id::Pin), Qt::Key_F1);
+    QCOMPARE(m_messages.texts(), QStringList{u"Failed to launch help."_qs});
+
+    AboutDialog about(m_help, m_messages);
+    QTest::keyClick(&about, Qt::Key_F1);
+    QCOMPARE(m_help.topics.last(), 0x20064u);
+}
+
+void TestWindow::aboutBoxFromTheContextMenu()
+{
+    open();
+    QString itemText;
+    QString stamp;
+    // Both the menu and the box run modally: look at each when it is up, then leave it.
+    QTimer::singleShot(0, this, [&] {
+        auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
+        QVERIFY(menu);
+        itemText = menu->actions().value(0)->text();
+        QTimer::singleShot(0, this, [&] {
+            auto *about = qobject_cast<AboutDialog *>(QApplication::activeModalWidget());
+            QVERIFY(about);
+            const auto labels = about->findChildren<QLabel *>();
+            for (QLabel *label : labels) {
+                if (QRegularExpression(u"^[A-Z][a-z]{2} [ 1-3][0-9] [0-9]{4}  [0-9]{2}:[0-9]{2}:[0-9]{2}$"_qs)
+                        .match(label->text())
+                        .hasMatch())
+                    stamp = label->text();
+            }
+            QTest::keyClick(about, Qt::Key_Escape);
+        });
+        menu->actions().value(0)->trigger();
+        menu->close();
+    });
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), m_dialog->mapToGlobal(QPoint(5, 5)));
+    QApplication::sendEvent(m_dialog.get(), &event);
+    QCOMPARE(itemText, u"&About Tavrenode Config..."_qs);
+    QCOMPARE(stamp, AboutDialog::buildStamp());
+}
+
+void TestWindow::formFitsItsTexts()
+{
+    open();
+    // Every single-line text fits its control, and no two controls overlap.
+    const auto children = m_dialog->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
+    for (QWidget *child : children) {
+        QVERIFY(m_dialog->rect().contains(child->geometry()));
+        if (auto *box = qobject_cast<QAbstractButton *>(child))
+            QVERIFY2(box->width() >= box->sizeHint().width(), qPrintable(box->text()));
+        if (auto *label = qobject_cast<QLabel *>(child); label && label->height() < 2 * label->fontMetrics().height())
+            QVERIFY2(label->width() > label->fontMetrics().horizontalAdvance(label->text()),
+                     qPrintable(label->text()));
+    }
+    for (QWidget *a : children) {
+        for (QWidget *b : children) {
+            if (a == b || qobject_cast<QGroupBox *>(a) || qobject_cast<QGroupBox *>(b))
+                continue;
+            QVERIFY2(!a->geometry().intersects(b->geometry()),
+                     qPrintable(QString::fromLatin1(a->metaObject()->className()) +
+                                u" overlaps "_qs +
+                                QString::fromLatin1(b->metaObject()->className())));
+        }
+    }
+}
+
+QTEST_MAIN(TestWindow)
+#include "tst_window.moc"
