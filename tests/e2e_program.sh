@@ -1,0 +1,91 @@
+#!/usr/bin/env bash
+# End to end, as a user would: the real tavrenode-config in a real X server, driven from the
+# keyboard by xdotool, programs tavrenode-sim through /dev/rfcommN; afterwards the bytes the
+# simulator received and the settings file are checked.
+#   e2e_program.sh TOOL SIMULATOR
+set -euo pipefail
+tool=$1
+sim=$2
+
+if [ "$(id -u)" -ne 0 ]; then
+    echo "SKIP: linking /dev/rfcommN to the simulator needs root"
+    exit 77
+fi
+for command in Xvfb xdotool; do
+    command -v "$command" >/dev/null || { echo "FAIL: $command is missing"; exit 1; }
+done
+
+work=$(mktemp -d)
+pids=()
+cleanup() {
+    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
+    wait 2>/dev/null || true
+    rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+    echo "FAIL: $*"
+    for log in "$work"/*.out; do echo "--- $log"; cat "$log"; done
+    exit 1
+}
+
+# Wait up to $1 tenths of a second for the command that follows to succeed.
+wait_for() {
+    local tries=$1
+    shift
+    until "$@"; do
+        tries=$((tries - 1))
+        [ "$tries" -gt 0 ] || return 1
+        sleep 0.1
+    done
+}
+
+Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.out" &
+pids+=($!)
+wait_for 100 test -s "$work/display" || fail "Xvfb did not start"
+export DISPLAY=":$(cat "$work/display")"
+export XDG_CONFIG_HOME="$work/config"
+unset QT_QPA_PLATFORM
+
+port=
+for n in $(seq 70 99); do
+    if [ ! -e "/dev/rfcomm$n" ] && [ ! -L "/dev/rfcomm$n" ]; then port=$n; break; fi
+done
+[ -n "$port" ] || fail "no free /dev/rfcommN"
+
+"$sim" --link "$port" --records 1 >"$work/sim.out" 2>&1 &
+sim_pid=$!
+pids+=($sim_pid)
+wait_for 50 grep -q "^port $port" "$work/sim.out" || fail "the simulator did not link port $port"
+
+"$tool" >"$work/tool.out" 2>&1 &
+tool_pid=$!
+pids+=($tool_pid)
+window=$(timeout 20 xdotool search --sync --name '^Tavrenode Configuration Tool$' | head -n 1) ||
+    fail "the window did not appear"
+xdotool windowfocus --sync "$window" 2>/dev/null || true
+sleep 0.5
+
+# The focus starts on Close; Tab, Tab reaches the COM port box, Shift+Tab goes back to the
+# programming button, and Space presses it.
+xdotool key --delay 80 Tab Tab ctrl+a
+xdotool type --delay 80 "$port"
+xdotool key --delay 80 shift+Tab space
+
+wait_for 150 bash -c "! kill -0 $sim_pid 2>/dev/null" || fail "the simulator received no record"
+grep -q "^record 1" "$work/sim.out" || fail "no complete record"
+grep -q "^000 03 04 04 22 52 54 61 76  72 65 6E 6F 64 65 20 10" "$work/sim.out" ||
+    fail "record does not start as the defaults give it"
+grep -q 'PIN                 "7392"' "$work/sim.out" || fail "PIN not in the record"
+grep -q 'minor 0x04 (Cellphone)' "$work/sim.out" || fail "device type not in the record"
+
+# Escape closes the window, which saves the settings and ends the tool.
+xdotool key Escape
+wait_for 100 bash -c "! kill -0 $tool_pid 2>/dev/null" || fail "the tool did not end on Escape"
+
+settings="$XDG_CONFIG_HOME/Tavrenode Config/$(basename "$tool").conf"
+[ -f "$settings" ] || fail "no settings file at $settings"
+grep -q "^m_iComPort=$port\$" "$settings" || fail "COM port $port not saved"
+[ "$(stat -c %a "$settings")" = 600 ] || fail "settings file is not private"
+echo "PASS: programmed port $port end to end"
