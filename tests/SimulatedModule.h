@@ -3,12 +3,12 @@
 #include "ModuleSimulator.h"
 #include "PortNaming.h"
 
-#include <QList>
-#include <QStringList>
-
 #include <atomic>
 #include <mutex>
 #include <thread>
+
+#include <QList>
+#include <QStringList>
 
 namespace tavrenode {
 

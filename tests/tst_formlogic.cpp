@@ -3,9 +3,9 @@
 #include "DialogUnits.h"
 #include "SettingsStore.h"
 
-#include <QTest>
-
 #include <optional>
+
+#include <QTest>
 
 using namespace tavrenode;
 
@@ -23,8 +23,7 @@ private Q_SLOTS:
     void dialogUnits();
 };
 
-void TestFormLogic::comPortText_data()
-{
+void TestFormLogic::comPortText_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<MaybePort>("port");
     QTest::newRow("plain") << u"4"_qs << MaybePort(4);
@@ -52,15 +51,13 @@ void TestFormLogic::comPortText_data()
     QTest::newRow("non-ASCII digits") << QString::fromUtf16(u"\u0664") << MaybePort();
 }
 
-void TestFormLogic::comPortText()
-{
+void TestFormLogic::comPortText() {
     QFETCH(QString, text);
     QFETCH(MaybePort, port);
     QCOMPARE(parseComPort(text), port);
 }
 
-void TestFormLogic::enablingRule_data()
-{
+void TestFormLogic::enablingRule_data() {
     QTest::addColumn<int>("deviceType");
     QTest::addColumn<int>("comPort");
     QTest::addColumn<bool>("peripheral");
@@ -80,8 +77,7 @@ void TestFormLogic::enablingRule_data()
     QTest::newRow("negative port") << 0 << -1 << false << true << false;
 }
 
-void TestFormLogic::enablingRule()
-{
+void TestFormLogic::enablingRule() {
     QFETCH(int, deviceType);
     QFETCH(int, comPort);
     QFETCH(bool, peripheral);
@@ -94,14 +90,12 @@ void TestFormLogic::enablingRule()
     const ControlStates states = controlEnablingRule(settings);
     QCOMPARE(states.program, program);
     for (std::size_t i = 0; i < kSubTypeBits.size(); ++i) {
-        const bool expected =
-            kSubTypeBits[i].group == SubTypeGroup::Imaging ? imaging : peripheral;
+        const bool expected = kSubTypeBits[i].group == SubTypeGroup::Imaging ? imaging : peripheral;
         QCOMPARE(states.subTypes[i], expected);
     }
 }
 
-void TestFormLogic::dialogUnits()
-{
+void TestFormLogic::dialogUnits() {
     // The base units of the classic 8-point dialog font: 6 by 13 pixels.
     const DialogUnits units(6, 13);
     QCOMPARE(units.rect(267, 281, 50, 16), QRect(401, 457, 75, 26));

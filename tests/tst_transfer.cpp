@@ -5,9 +5,8 @@
 #include "RecordDescription.h"
 #include "RecordEncoder.h"
 #include "RecordingMessages.h"
-#include "SimulatedModule.h"
 #include "SettingsStore.h"
-
+#include "SimulatedModule.h"
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -23,8 +22,6 @@ Q_DECLARE_METATYPE(tavrenode::SimScript)
 Q_DECLARE_METATYPE(tavrenode::BlockFailure)
 
 namespace {
-
-
 
 int openDescriptors() {
     return int(QDir(u"/proc/self/fd"_qs).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size());

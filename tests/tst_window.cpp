@@ -6,6 +6,8 @@
 #include "SettingsStore.h"
 #include "SimulatedModule.h"
 
+#include <memory>
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
@@ -23,8 +25,6 @@
 #include <QTest>
 #include <QTimer>
 
-#include <memory>
-
 using namespace tavrenode;
 using namespace std::chrono_literals;
 namespace id = forms::id;
@@ -34,8 +34,7 @@ namespace {
 // Also notes whether the busy cursor was up while each message was shown.
 class CursorAwareMessages final : public RecordingMessages {
 public:
-    void show(const UserMessage &message) override
-    {
+    void show(const UserMessage &message) override {
         busy.append(QGuiApplication::overrideCursor() != nullptr);
         RecordingMessages::show(message);
     }
@@ -44,8 +43,7 @@ public:
 
 class RecordingHelp final : public HelpLauncher {
 public:
-    bool showTopic(unsigned topic) override
-    {
+    bool showTopic(unsigned topic) override {
         topics.append(topic);
         return works;
     }
@@ -95,9 +93,7 @@ private:
     ConfigDialog &open();
     void writeStore(const QByteArray &entries);
     [[nodiscard]] QVariant stored(const char *entry) const;
-    template<class T>
-    T *control(int controlId) const
-    {
+    template<class T> T *control(int controlId) const {
         return qobject_cast<T *>(m_dialog->control(controlId));
     }
     void type(int controlId, const QString &text);
@@ -112,14 +108,12 @@ private:
     std::unique_ptr<ConfigDialog> m_dialog;
 };
 
-void TestWindow::initTestCase()
-{
+void TestWindow::initTestCase() {
     QVERIFY(m_config.isValid());
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
 }
 
-void TestWindow::init()
-{
+void TestWindow::init() {
     m_module = std::make_unique<SimulatedModule>();
     m_naming = std::make_unique<FixedNaming>(m_module->path());
     m_store = std::make_unique<SettingsStore>(u"Tavrenode Config"_qs,
@@ -128,38 +122,33 @@ void TestWindow::init()
     m_help = {};
 }
 
-void TestWindow::cleanup()
-{
+void TestWindow::cleanup() {
     m_dialog.reset();
     m_module.reset();
 }
 
-ConfigDialog &TestWindow::open()
-{
-    m_dialog = std::make_unique<ConfigDialog>(
-        ConfigServices{m_messages, *m_naming, m_help, *m_store});
+ConfigDialog &TestWindow::open() {
+    m_dialog =
+        std::make_unique<ConfigDialog>(ConfigServices{m_messages, *m_naming, m_help, *m_store});
     m_dialog->transfer().setTimeout(300ms);
     m_dialog->show();
     m_dialog->activateWindow();
     return *m_dialog;
 }
 
-void TestWindow::writeStore(const QByteArray &entries)
-{
+void TestWindow::writeStore(const QByteArray &entries) {
     QFile file(m_store->location());
     QFileInfo(file).dir().mkpath(u"."_qs);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("[Tavrenode Prog]\n" + entries);
 }
 
-QVariant TestWindow::stored(const char *entry) const
-{
+QVariant TestWindow::stored(const char *entry) const {
     return QSettings(m_store->location(), QSettings::IniFormat)
         .value(u"Tavrenode Prog/"_qs + QString::fromLatin1(entry));
 }
 
-void TestWindow::type(int controlId, const QString &text)
-{
+void TestWindow::type(int controlId, const QString &text) {
     auto *edit = control<QLineEdit>(controlId);
     edit->setFocus();
     edit->selectAll();
@@ -169,8 +158,7 @@ void TestWindow::type(int controlId, const QString &text)
         QTest::keyClicks(edit, text);
 }
 
-void TestWindow::opensWithTheDefaults()
-{
+void TestWindow::opensWithTheDefaults() {
     open();
     QCOMPARE(m_messages.texts(), QStringList{});
     QCOMPARE(m_dialog->settings(), SettingsStore::defaults());
@@ -189,8 +177,7 @@ void TestWindow::opensWithTheDefaults()
                         [](std::uint8_t byte) { return byte == 0; }));
 }
 
-void TestWindow::subTypeBoxesFollowTheDeviceType_data()
-{
+void TestWindow::subTypeBoxesFollowTheDeviceType_data() {
     QTest::addColumn<int>("deviceType");
     QTest::addColumn<bool>("peripheral");
     QTest::addColumn<bool>("imaging");
@@ -199,8 +186,7 @@ void TestWindow::subTypeBoxesFollowTheDeviceType_data()
     QTest::newRow("cellphone") << 15 << false << false;
 }
 
-void TestWindow::subTypeBoxesFollowTheDeviceType()
-{
+void TestWindow::subTypeBoxesFollowTheDeviceType() {
     QFETCH(int, deviceType);
     QFETCH(bool, peripheral);
     QFETCH(bool, imaging);
@@ -214,8 +200,7 @@ void TestWindow::subTypeBoxesFollowTheDeviceType()
         QCOMPARE(m_dialog->control(box)->isEnabled(), imaging);
 }
 
-void TestWindow::comPortBoxControlsTheButton()
-{
+void TestWindow::comPortBoxControlsTheButton() {
     open();
     auto *program = control<QPushButton>(id::Program);
     type(id::ComPort, u"0"_qs);
@@ -237,8 +222,7 @@ void TestWindow::comPortBoxControlsTheButton()
     QCOMPARE(m_messages.texts(), QStringList{});
 }
 
-void TestWindow::lettersInThePortBoxStopProgramming()
-{
+void TestWindow::lettersInThePortBoxStopProgramming() {
     open();
     type(id::ComPort, u"abc"_qs);
     m_messages = {};
@@ -253,8 +237,7 @@ void TestWindow::lettersInThePortBoxStopProgramming()
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
 }
 
-void TestWindow::programmingSendsTheFormAndSaves()
-{
+void TestWindow::programmingSendsTheFormAndSaves() {
     open();
     control<QComboBox>(id::DeviceType)->setCurrentIndex(2); // joystick
     control<QCheckBox>(id::Keyboard)->setChecked(true);
@@ -268,7 +251,8 @@ void TestWindow::programmingSendsTheFormAndSaves()
     QCOMPARE(sent, m_dialog->record());
     QCOMPARE(sent[2], 0x44);
     QCOMPARE(sent[3], 0x25);
-    QCOMPARE(QByteArray(reinterpret_cast<const char *>(&sent[5]), 7), QByteArray("Pad \x10\x1a\0", 7));
+    QCOMPARE(QByteArray(reinterpret_cast<const char *>(&sent[5]), 7),
+             QByteArray("Pad \x10\x1a\0", 7));
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(&sent[59]), 5), QByteArray("2468\0", 5));
     QCOMPARE(stored("m_PIN").toString(), u"2468"_qs);
     QCOMPARE(stored("m_DevName").toString(), u"Pad ~~"_qs);
@@ -276,8 +260,7 @@ void TestWindow::programmingSendsTheFormAndSaves()
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
 }
 
-void TestWindow::failedRunShowsItsMessagesUnderTheBusyCursor()
-{
+void TestWindow::failedRunShowsItsMessagesUnderTheBusyCursor() {
     m_module = std::make_unique<SimulatedModule>(SimScript{2, Reply::Byte, 0x00});
     m_naming = std::make_unique<FixedNaming>(m_module->path());
     open();
@@ -289,8 +272,7 @@ void TestWindow::failedRunShowsItsMessagesUnderTheBusyCursor()
     QCOMPARE(stored("m_iComPort").toInt(), 4); // saved before the run
 }
 
-void TestWindow::emptyPinIsRefused()
-{
+void TestWindow::emptyPinIsRefused() {
     open();
     type(id::Pin, QString());
     QTest::mouseClick(control<QPushButton>(id::Program), Qt::LeftButton);
@@ -301,8 +283,7 @@ void TestWindow::emptyPinIsRefused()
     QVERIFY(!stored("m_PIN").isValid());
 }
 
-void TestWindow::blankPinIsAccepted()
-{
+void TestWindow::blankPinIsAccepted() {
     open();
     type(id::Pin, u"  "_qs);
     QTest::mouseClick(control<QPushButton>(id::Program), Qt::LeftButton);
@@ -310,14 +291,13 @@ void TestWindow::blankPinIsAccepted()
     QTRY_COMPARE(m_module->records().size(), 1);
 }
 
-void TestWindow::listWithoutSelectionIsRefused()
-{
+void TestWindow::listWithoutSelectionIsRefused() {
     writeStore("m_cBaud=8\nm_DevType=47\n");
     open();
     QCOMPARE(control<QComboBox>(id::BaudRate)->currentIndex(), -1);
     QCOMPARE(control<QComboBox>(id::DeviceType)->currentIndex(), -1);
-    for (const int box : {id::Keyboard, id::PointingDevice, id::Display, id::Camera, id::Scanner,
-                          id::Printer})
+    for (const int box :
+         {id::Keyboard, id::PointingDevice, id::Display, id::Camera, id::Scanner, id::Printer})
         QVERIFY(!m_dialog->control(box)->isEnabled());
 
     QTest::mouseClick(control<QPushButton>(id::Program), Qt::LeftButton);
@@ -332,8 +312,7 @@ void TestWindow::listWithoutSelectionIsRefused()
     QCOMPARE(stored("m_DevType").toInt(), -1);
 }
 
-void TestWindow::longStoredTextStopsEveryRead()
-{
+void TestWindow::longStoredTextStopsEveryRead() {
     const QByteArray longName(40, 'n');
     writeStore("m_DevName=" + longName + "\nm_PIN=1111\nm_iComPort=9\nm_iSlaveMaster=4\n");
     open();
@@ -354,8 +333,7 @@ void TestWindow::longStoredTextStopsEveryRead()
     QCOMPARE(control<QLineEdit>(id::DeviceName)->maxLength(), 31);
 }
 
-void TestWindow::storedBoxValues()
-{
+void TestWindow::storedBoxValues() {
     writeStore("m_Audio=2\nm_Info=5\nm_iRender=-1\n");
     open();
     QCOMPARE(control<QCheckBox>(id::Audio)->checkState(), Qt::PartiallyChecked);
@@ -372,8 +350,7 @@ void TestWindow::storedBoxValues()
     QCOMPARE(control<QCheckBox>(id::Audio)->checkState(), Qt::Checked);
 }
 
-void TestWindow::closeSavesEvenWithABadPort()
-{
+void TestWindow::closeSavesEvenWithABadPort() {
     writeStore("m_iSlaveMaster=1\n");
     open();
     type(id::Pin, u"9999"_qs);
@@ -389,8 +366,7 @@ void TestWindow::closeSavesEvenWithABadPort()
     QCOMPARE(stored("m_iSlaveMaster").toInt(), 1); // after the port box: not read
 }
 
-void TestWindow::enterOnCloseButtonCloses()
-{
+void TestWindow::enterOnCloseButtonCloses() {
     open();
     QTest::keyClick(m_dialog->control(id::Close), Qt::Key_Return);
     QVERIFY(!m_dialog->isVisible());
@@ -398,8 +374,7 @@ void TestWindow::enterOnCloseButtonCloses()
     QCOMPARE(stored("m_iComPort").toInt(), 4);
 }
 
-void TestWindow::enterInAnEditBoxClosesAndSaves()
-{
+void TestWindow::enterInAnEditBoxClosesAndSaves() {
     open();
     type(id::PairMatchPrefix, u"Mine"_qs);
     QTest::keyClick(control<QLineEdit>(id::PairMatchPrefix), Qt::Key_Return);
@@ -408,8 +383,7 @@ void TestWindow::enterInAnEditBoxClosesAndSaves()
     QCOMPARE(stored("m_PairStub").toString(), u"Mine"_qs);
 }
 
-void TestWindow::enterWithABadPortKeepsTheWindowOpen()
-{
+void TestWindow::enterWithABadPortKeepsTheWindowOpen() {
     open();
     type(id::ComPort, u"?"_qs);
     m_messages = {};
@@ -419,8 +393,7 @@ void TestWindow::enterWithABadPortKeepsTheWindowOpen()
     QVERIFY(!stored("m_iComPort").isValid());
 }
 
-void TestWindow::escapeSaves()
-{
+void TestWindow::escapeSaves() {
     open();
     type(id::DeviceName, u"Esc"_qs);
     QTest::keyClick(control<QLineEdit>(id::DeviceName), Qt::Key_Escape);
@@ -428,8 +401,7 @@ void TestWindow::escapeSaves()
     QCOMPARE(stored("m_DevName").toString(), u"Esc"_qs);
 }
 
-void TestWindow::changesSurviveARestart()
-{
+void TestWindow::changesSurviveARestart() {
     open();
     control<QComboBox>(id::SecurityMode)->setCurrentIndex(0);
     control<QCheckBox>(id::Positioning)->setChecked(true);
@@ -444,8 +416,7 @@ void TestWindow::changesSurviveARestart()
     QCOMPARE(control<QLineEdit>(id::ComPort)->text(), u"12"_qs);
 }
 
-void TestWindow::f1AsksForTheFormsTopic()
-{
+void TestWindow::f1AsksForTheFormsTopic() {
     open();
     QTest::keyClick(m_dialog->control(id::Pin), Qt::Key_F1);
     QCOMPARE(m_help.topics, QList<unsigned>{0x20066});
@@ -460,8 +431,7 @@ void TestWindow::f1AsksForTheFormsTopic()
     QCOMPARE(m_help.topics.last(), 0x20064u);
 }
 
-void TestWindow::aboutBoxFromTheContextMenu()
-{
+void TestWindow::aboutBoxFromTheContextMenu() {
     open();
     QString itemText;
     QString stamp;
@@ -475,7 +445,8 @@ void TestWindow::aboutBoxFromTheContextMenu()
             QVERIFY(about);
             const auto labels = about->findChildren<QLabel *>();
             for (QLabel *label : labels) {
-                if (QRegularExpression(u"^[A-Z][a-z]{2} [ 1-3][0-9] [0-9]{4}  [0-9]{2}:[0-9]{2}:[0-9]{2}$"_qs)
+                if (QRegularExpression(
+                        u"^[A-Z][a-z]{2} [ 1-3][0-9] [0-9]{4}  [0-9]{2}:[0-9]{2}:[0-9]{2}$"_qs)
                         .match(label->text())
                         .hasMatch())
                     stamp = label->text();
@@ -485,14 +456,14 @@ void TestWindow::aboutBoxFromTheContextMenu()
         menu->actions().value(0)->trigger();
         menu->close();
     });
-    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5), m_dialog->mapToGlobal(QPoint(5, 5)));
+    QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
+                            m_dialog->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(m_dialog.get(), &event);
     QCOMPARE(itemText, u"&About Tavrenode Config..."_qs);
     QCOMPARE(stamp, AboutDialog::buildStamp());
 }
 
-void TestWindow::formFitsItsTexts()
-{
+void TestWindow::formFitsItsTexts() {
     open();
     // Every single-line text fits its control, and no two controls overlap.
     const auto children = m_dialog->findChildren<QWidget *>(Qt::FindDirectChildrenOnly);
@@ -500,7 +471,8 @@ void TestWindow::formFitsItsTexts()
         QVERIFY(m_dialog->rect().contains(child->geometry()));
         if (auto *box = qobject_cast<QAbstractButton *>(child))
             QVERIFY2(box->width() >= box->sizeHint().width(), qPrintable(box->text()));
-        if (auto *label = qobject_cast<QLabel *>(child); label && label->height() < 2 * label->fontMetrics().height())
+        if (auto *label = qobject_cast<QLabel *>(child);
+            label && label->height() < 2 * label->fontMetrics().height())
             QVERIFY2(label->width() > label->fontMetrics().horizontalAdvance(label->text()),
                      qPrintable(label->text()));
     }
