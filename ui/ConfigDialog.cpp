@@ -25,7 +25,10 @@ namespace tavrenode {
 
 namespace {
 
-constexpr int kAboutCommand = 0x0010;
+#ifdef Q_OS_WIN
+// The About item's command in the window's system menu.
+constexpr UINT kAboutCommand = 0x0010;
+#endif
 
 QString fromView(std::string_view text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
