@@ -9,6 +9,7 @@
 #include <QSerialPort>
 
 #ifndef Q_OS_WIN
+#include <fcntl.h>
 #include <unistd.h>
 #endif
 
@@ -29,7 +30,9 @@ QString openFailureDetail(const QSerialPort &port, const QString &path, const Po
     QString detail = port.errorString();
     if (port.error() == QSerialPort::PermissionError) {
 #ifndef Q_OS_WIN
-        if (::access(QFile::encodeName(path).constData(), R_OK | W_OK) != 0)
+        // Asked with the identity the open used, not the real user's.
+        if (::faccessat(AT_FDCWD, QFile::encodeName(path).constData(), R_OK | W_OK, AT_EACCESS) !=
+            0)
             return detail +
                    u"\n\nYour user account is not allowed to use serial devices such as "_qs +
                    path +
@@ -93,6 +96,8 @@ void ProgrammingTransfer::run(const ModuleSettings &settings, ConfigRecord &reco
         m_messages.show({hint, {}});
         return;
     }
+    if (m_afterOpen)
+        m_afterOpen();
     port.clear(QSerialPort::AllDirections);
     BlockTransferResult result = sendBlocks(port, record, m_timeout);
     // A hang-up reads as end of file, and the port's error text is then whatever the last

@@ -4,6 +4,7 @@
 #include "ModuleSettings.h"
 
 #include <chrono>
+#include <functional>
 
 namespace tavrenode {
 
@@ -22,11 +23,15 @@ public:
 
     // Tests shorten the wait for a module that never answers.
     void setTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
+    // Runs once the port is open, before anything is sent: fault-injection tests take the
+    // device away there.
+    void setAfterOpen(std::function<void()> hook) { m_afterOpen = std::move(hook); }
 
 private:
     MessageSink &m_messages;
     const PortNaming &m_naming;
     std::chrono::milliseconds m_timeout;
+    std::function<void()> m_afterOpen;
 };
 
 } // namespace tavrenode

@@ -40,28 +40,43 @@ public:
             const std::lock_guard lock(m_mutex);
             m_records.push_back(record);
         };
+        callbacks.onRunEnd = [this] {
+            ++m_runs;
+        };
         m_thread = std::thread([this, callbacks] { m_simulator.serve(m_stop, callbacks); });
     }
-    ~SimulatedModule() {
-        m_stop = true;
-        m_thread.join();
-    }
+    ~SimulatedModule() { stop(); }
     SimulatedModule(const SimulatedModule &) = delete;
     SimulatedModule &operator=(const SimulatedModule &) = delete;
 
     QString path() const { return QString::fromStdString(m_simulator.devicePath()); }
+
+    // The module goes away: its device disappears under whoever has it open.
+    void vanish() {
+        stop();
+        m_simulator.hangUp();
+    }
     QList<int> blocks() const {
         const std::lock_guard lock(m_mutex);
         return m_blocks;
     }
+    // Runs that sent something and then closed the device.
+    int runs() const { return m_runs; }
     QList<ConfigRecord> records() const {
         const std::lock_guard lock(m_mutex);
         return m_records;
     }
 
 private:
+    void stop() {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+    }
+
     ModuleSimulator m_simulator;
     std::atomic<bool> m_stop = false;
+    std::atomic<int> m_runs = 0;
     mutable std::mutex m_mutex;
     QList<int> m_blocks;
     QList<ConfigRecord> m_records;

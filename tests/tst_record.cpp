@@ -72,7 +72,7 @@ void TestRecord::fields_data() {
     QTest::addColumn<int>("offset");
     QTest::addColumn<QByteArray>("expected");
 
-    const auto row = [](const char *name, Tweak tweak, int offset, const QByteArray &hex) {
+    const auto row = [](const char *name, const Tweak &tweak, int offset, const QByteArray &hex) {
         QTest::newRow(name) << tweak << offset << QByteArray::fromHex(hex);
     };
     row(

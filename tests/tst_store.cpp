@@ -13,7 +13,9 @@ using namespace tavrenode;
 
 namespace {
 
-const QString kCompany = QString::fromUtf16(SettingsStore::kCompany);
+QString company() {
+    return QString::fromUtf16(SettingsStore::kCompany);
+}
 
 // Settings in which every field differs from its default and from every other field.
 ModuleSettings distinctSettings() {
@@ -83,7 +85,7 @@ void TestStore::init() {
 }
 
 void TestStore::firstRunOpensWithDefaults() {
-    const SettingsStore store(kCompany, m_application);
+    const SettingsStore store(company(), m_application);
     const QString expectedPath =
         m_config.path() + u"/Tavrenode Config/"_qs + m_application + u".conf"_qs;
     QCOMPARE(store.location(), expectedPath);
@@ -102,7 +104,7 @@ void TestStore::firstRunOpensWithDefaults() {
 }
 
 void TestStore::everyFieldRoundTrips() {
-    const SettingsStore store(kCompany, m_application);
+    const SettingsStore store(company(), m_application);
     store.save(distinctSettings());
     ModuleSettings loaded;
     store.load(loaded);
@@ -116,7 +118,7 @@ void TestStore::everyFieldRoundTrips() {
 }
 
 void TestStore::baudIsStoredWithItsOffset() {
-    const SettingsStore store(kCompany, m_application);
+    const SettingsStore store(company(), m_application);
     ModuleSettings settings = SettingsStore::defaults();
     settings.baudRate = -1; // no line selected
     settings.deviceType = -1;
@@ -155,7 +157,7 @@ void TestStore::storedNumbers() {
     QFETCH(int, baudRate);
     QFETCH(int, comPort);
 
-    const SettingsStore store(kCompany, m_application);
+    const SettingsStore store(company(), m_application);
     QFile file(store.location());
     QVERIFY(QFileInfo(file).dir().mkpath(u"."_qs));
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -185,13 +187,13 @@ void TestStore::textsRoundTrip_data() {
 
 void TestStore::textsRoundTrip() {
     QFETCH(QString, text);
-    const SettingsStore store(kCompany, m_application);
+    const SettingsStore store(company(), m_application);
     ModuleSettings settings = SettingsStore::defaults();
     settings.pin = text;
     settings.deviceName = text;
     store.save(settings);
 
-    const SettingsStore again(kCompany, m_application);
+    const SettingsStore again(company(), m_application);
     ModuleSettings loaded;
     again.load(loaded);
     QCOMPARE(loaded.pin, text);
@@ -215,7 +217,7 @@ void TestStore::damagedFiles_data() {
 
 void TestStore::damagedFiles() {
     QFETCH(QByteArray, content);
-    const SettingsStore store(kCompany, m_application);
+    const SettingsStore store(company(), m_application);
     QFile file(store.location());
     QVERIFY(QFileInfo(file).dir().mkpath(u"."_qs));
     QVERIFY(file.open(QIODevice::WriteOnly));
@@ -226,13 +228,13 @@ void TestStore::damagedFiles() {
     store.load(loaded); // must not crash; what is readable is read
     store.save(distinctSettings());
     ModuleSettings reloaded;
-    SettingsStore(kCompany, m_application).load(reloaded);
+    SettingsStore(company(), m_application).load(reloaded);
     QCOMPARE(reloaded.comPort, distinctSettings().comPort);
     QCOMPARE(reloaded.pin, distinctSettings().pin);
 }
 
 void TestStore::fileStaysPrivate() {
-    const SettingsStore store(kCompany, m_application);
+    const SettingsStore store(company(), m_application);
     store.save(SettingsStore::defaults());
     QCOMPARE(modeOf(store.location()), 0600u);
 
@@ -247,7 +249,7 @@ void TestStore::fileStaysPrivate() {
 void TestStore::saveReplacesTheFileWhole() {
     // A crash in the middle of a save must leave the old file or the new one: the new file is
     // written beside the old one and renamed over it.
-    const SettingsStore store(kCompany, m_application);
+    const SettingsStore store(company(), m_application);
     store.save(SettingsStore::defaults());
     const ino_t before = inodeOf(store.location());
     store.save(distinctSettings());
@@ -256,10 +258,10 @@ void TestStore::saveReplacesTheFileWhole() {
 }
 
 void TestStore::renamedExecutableHasItsOwnStore() {
-    const SettingsStore original(kCompany, m_application);
+    const SettingsStore original(company(), m_application);
     original.save(distinctSettings());
 
-    const SettingsStore renamed(kCompany, m_application + u"-copy"_qs);
+    const SettingsStore renamed(company(), m_application + u"-copy"_qs);
     ModuleSettings settings;
     renamed.load(settings);
     QCOMPARE(settings, SettingsStore::defaults());

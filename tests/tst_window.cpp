@@ -247,7 +247,7 @@ void TestWindow::programmingSendsTheFormAndSaves() {
 
     QCOMPARE(m_messages.texts(), QStringList{});
     QTRY_COMPARE(m_module->records().size(), 1);
-    const ConfigRecord &sent = m_module->records().first();
+    const ConfigRecord sent = m_module->records().first();
     QCOMPARE(sent, m_dialog->record());
     QCOMPARE(sent[2], 0x44);
     QCOMPARE(sent[3], 0x25);

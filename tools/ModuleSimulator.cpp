@@ -1,13 +1,12 @@
 #include "ModuleSimulator.h"
 
-#include "BlockProtocol.h"
-
 #include <cerrno>
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <system_error>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -57,11 +56,25 @@ void ModuleSimulator::hangUp() {
     m_master = -1;
 }
 
+bool ModuleSimulator::wait(std::chrono::milliseconds delay, const std::atomic<bool> &stop) {
+    const auto until = std::chrono::steady_clock::now() + delay;
+    while (std::chrono::steady_clock::now() < until) {
+        if (stop.load())
+            return false;
+        std::this_thread::sleep_for(
+            std::min(std::chrono::duration_cast<std::chrono::nanoseconds>(
+                         until - std::chrono::steady_clock::now()),
+                     std::chrono::nanoseconds(std::chrono::milliseconds(5))));
+    }
+    return true;
+}
+
 void ModuleSimulator::serve(const std::atomic<bool> &stop, const Callbacks &callbacks) {
     ConfigRecord record{};
     std::size_t received = 0; // bytes of the current record
     bool silent = false;
-    bool running = false; // something arrived since the device was last closed
+    bool running = false;       // something arrived since the device was last closed
+    bool hangUpPending = false; // acknowledged, and to hang up at the tool's next step
 
     const auto endOfRun = [&] {
         received = 0;
@@ -69,6 +82,13 @@ void ModuleSimulator::serve(const std::atomic<bool> &stop, const Callbacks &call
         if (running && callbacks.onRunEnd)
             callbacks.onRunEnd();
         running = false;
+    };
+    const auto answer = [&](Reply reply, bool scripted) {
+        std::uint8_t bytes[2] = {reply == Reply::Byte ? m_script.byte : kAcknowledgement, 0};
+        std::size_t count = 1;
+        if (scripted && m_script.extraByte >= 0 && m_script.extraByte <= 0xFF)
+            bytes[count++] = static_cast<std::uint8_t>(m_script.extraByte);
+        [[maybe_unused]] const ssize_t written = ::write(m_master, bytes, count);
     };
 
     while (!stop.load() && m_master >= 0) {
@@ -85,21 +105,30 @@ void ModuleSimulator::serve(const std::atomic<bool> &stop, const Callbacks &call
         if (count <= 0) {
             // EIO or POLLHUP: the device end was closed, so that run of the tool is over.
             endOfRun();
+            if (hangUpPending) {
+                hangUp();
+                return;
+            }
             ::usleep(kIdlePollMs * 1000);
             continue;
         }
 
         running = true;
         for (ssize_t i = 0; i < count; ++i) {
+            const int block = static_cast<int>(received / kBlockSize) + 1;
+            const bool scripted = block == m_script.atBlock;
+            const Reply reply = scripted ? m_script.reply : Reply::Ack;
+            if (hangUpPending ||
+                (reply == Reply::HangUp && received % kBlockSize == m_script.hangUpAt)) {
+                hangUp();
+                return;
+            }
             record[received++] = buffer[i];
             if (received % kBlockSize != 0)
                 continue;
-            const int block = static_cast<int>(received / kBlockSize);
             if (callbacks.onBlock)
                 callbacks.onBlock(block,
                                   std::span(record).subspan(received - kBlockSize, kBlockSize));
-            const bool scripted = block == m_script.atBlock;
-            const Reply reply = scripted ? m_script.reply : Reply::Ack;
             if (reply == Reply::HangUp) {
                 hangUp();
                 return;
@@ -107,9 +136,11 @@ void ModuleSimulator::serve(const std::atomic<bool> &stop, const Callbacks &call
             if (reply == Reply::Silence)
                 silent = true;
             if (!silent) {
-                const std::uint8_t answer = reply == Reply::Byte ? m_script.byte : kAcknowledgement;
-                [[maybe_unused]] const ssize_t written = ::write(m_master, &answer, 1);
+                if (scripted && !wait(m_script.delay, stop))
+                    return;
+                answer(reply, scripted);
             }
+            hangUpPending = reply == Reply::AckAndHangUp;
             if (received == kRecordSize) {
                 if (callbacks.onRecord)
                     callbacks.onRecord(record);

@@ -1,8 +1,10 @@
 #pragma once
 
+#include "BlockProtocol.h"
 #include "ConfigRecord.h"
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <span>
@@ -12,16 +14,24 @@ namespace tavrenode {
 
 // How the simulated module answers one block.
 enum class Reply {
-    Ack,     // 0x55, as a module in configure mode does
-    Byte,    // some other byte
-    Silence, // nothing, for this block and every later one
-    HangUp,  // close the link without answering
+    Ack,          // 0x55, as a module in configure mode does
+    Byte,         // some other byte
+    Silence,      // nothing, for this block and every later one
+    HangUp,       // close the link without answering, hangUpAt bytes into the block
+    AckAndHangUp, // acknowledge, then close the link at whatever the tool does next
 };
 
 struct SimScript {
     int atBlock = 0; // 1-based block the reply applies to; every other block is acknowledged
     Reply reply = Reply::Ack;
     std::uint8_t byte = 0; // for Reply::Byte
+    // For Reply::HangUp: how much of the block the module takes first. 0 hangs up as the
+    // block begins to arrive, the block size once all of it is in.
+    std::size_t hangUpAt = kBlockSize;
+    // For Reply::Ack and Reply::Byte: how long the answer takes, and a second byte sent
+    // straight after it (0 to 255; none when negative).
+    std::chrono::milliseconds delay{0};
+    int extraByte = -1;
 };
 
 // Plays the module on the master side of a pseudo-terminal. Whatever opens the device end
@@ -52,8 +62,13 @@ public:
     // True once the link was hung up: the device end no longer exists.
     [[nodiscard]] bool hungUp() const { return m_master < 0; }
 
-private:
+    // Closes the link, as a module does that is switched off: the device end disappears
+    // and whoever has it open gets a hang-up. Not while serve() runs on another thread.
     void hangUp();
+
+private:
+    // Waits for the scripted delay in short steps; false when stop was set meanwhile.
+    static bool wait(std::chrono::milliseconds delay, const std::atomic<bool> &stop);
 
     int m_master = -1;
     std::string m_devicePath;

@@ -19,8 +19,9 @@ std::string hex(unsigned value, int digits = 2) {
 
 template<std::size_t N>
 std::string_view labelOf(const std::array<std::string_view, N> &labels, int index) {
-    return index >= 0 && static_cast<std::size_t>(index) < N ? labels[std::size_t(index)]
-                                                             : "(not a valid code)";
+    if (index < 0 || static_cast<std::size_t>(index) >= N)
+        return "(not a valid code)";
+    return labels[std::size_t(index)];
 }
 
 std::string_view majorClassName(unsigned major) {

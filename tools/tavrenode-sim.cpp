@@ -92,7 +92,8 @@ int main(int argc, char **argv) {
     std::optional<long> link;
     long records = 0;
     SimScript script;
-    for (int i = 1; i < argc; ++i) {
+    // Every option but --help takes one value.
+    for (int i = 1; i < argc; i += 2) {
         const std::string_view arg = argv[i];
         const char *value = i + 1 < argc ? argv[i + 1] : nullptr;
         if (arg == "--help" || arg == "-h") {
@@ -126,7 +127,6 @@ int main(int argc, char **argv) {
             usage(stderr);
             return 2;
         }
-        ++i;
     }
     if (script.reply != Reply::Ack && script.atBlock == 0)
         script.atBlock = 1;

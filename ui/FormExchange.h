@@ -15,8 +15,8 @@ enum class ExchangeKind { ListIndex, Box, Text, Integer };
 // One control's exchange with its field. The order matters: a read stops at the first
 // control that fails, so earlier fields are updated and later ones keep their values.
 struct ExchangeEntry {
-    int id;
-    ExchangeKind kind;
+    int id = 0;
+    ExchangeKind kind = ExchangeKind::Text;
     std::int32_t ModuleSettings::*number = nullptr;
     QString ModuleSettings::*text = nullptr;
     int limit = 0; // for texts: the most characters the box takes
@@ -64,7 +64,7 @@ inline constexpr std::array<ExchangeEntry, 25> kFormExchange{
 
 // The drop-down lists: what they hold and what the form calls them.
 struct ListContents {
-    int id;
+    int id = 0;
     std::string_view name; // the label beside the list
     std::span<const std::string_view> lines;
 };

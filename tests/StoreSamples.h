@@ -1,0 +1,17 @@
+#pragma once
+
+#include "ModuleSettings.h"
+#include "SettingsStore.h"
+
+// Two sets of settings that differ in every text, and in the size of the file they make.
+inline tavrenode::ModuleSettings storeSample(int which) {
+    tavrenode::ModuleSettings s = tavrenode::SettingsStore::defaults();
+    if (which == 0) {
+        s.deviceName = u"First ~~~~"_qs, s.pairMatchPrefix = u"One"_qs, s.pin = u"1111"_qs;
+        s.comPort = 3, s.deviceType = 5;
+    } else {
+        s.deviceName = u"Second, with \"quotes\" ~~"_qs, s.pairMatchPrefix = u"@Two\\"_qs;
+        s.pin = u"22222222"_qs, s.comPort = 12, s.deviceType = 40;
+    }
+    return s;
+}
