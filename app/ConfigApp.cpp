@@ -1,6 +1,7 @@
 #include "ConfigApp.h"
 
 #include "ConfigDialog.h"
+#include "FirstPaintProbe.h"
 #include "FormTemplates.h"
 #include "HelpLauncher.h"
 #include "MessageBoxSink.h"
@@ -54,6 +55,7 @@ int ConfigApp::run(int argc, char **argv) {
 
     ConfigDialog dialog({messages, naming, help, store});
     messages.setParentWidget(&dialog);
+    FirstPaintProbe::installIfAsked(dialog);
     dialog.exec();
     return 0;
 }

@@ -71,11 +71,11 @@ std::string text(std::span<const std::uint8_t> field) {
                kAddressPlaceholders[placeholder] != byte)
             ++placeholder;
         if (placeholder < kAddressPlaceholders.size())
-            shown += "{" + std::to_string(placeholder + 1) + "}";
+            shown.append("{").append(std::to_string(placeholder + 1)).append("}");
         else if (byte >= 0x20 && byte < 0x7F)
             shown += static_cast<char>(byte);
         else
-            shown += "<" + hex(byte).substr(2) + ">";
+            shown.append("<").append(hex(byte).substr(2)).append(">");
     }
     return shown + "\"";
 }

@@ -1,0 +1,56 @@
+#pragma once
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+
+#include <QCoreApplication>
+#include <QEvent>
+#include <QTimer>
+#include <QWidget>
+
+namespace tavrenode {
+
+// For the start-up benchmark. With TAVRENODE_FIRST_PAINT_PROBE set in the environment, the
+// window reports when its first paint is complete, as
+//   first-paint <steady clock in ns> <width>x<height> <child widgets>
+// on standard output, and the process ends there. Without it, nothing is installed.
+class FirstPaintProbe final : public QObject {
+public:
+    static void installIfAsked(QWidget &window) {
+        if (qEnvironmentVariableIsSet("TAVRENODE_FIRST_PAINT_PROBE"))
+            window.installEventFilter(new FirstPaintProbe(window));
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override {
+        if (watched == &m_window && event->type() == QEvent::Paint && !m_seen) {
+            m_seen = true;
+            // The window paints its children in the same pass; report once it has ended.
+            QTimer::singleShot(0, this, [this] { report(); });
+        }
+        return false;
+    }
+
+private:
+    explicit FirstPaintProbe(QWidget &window)
+        : QObject(&window)
+        , m_window(window) {}
+
+    void report() const {
+        // The steady clock is the system's monotonic clock, which the benchmark reads too.
+        const auto now = std::chrono::steady_clock::now().time_since_epoch();
+        std::printf("first-paint %lld %dx%d %lld\n",
+                    static_cast<long long>(
+                        std::chrono::duration_cast<std::chrono::nanoseconds>(now).count()),
+                    m_window.width(), m_window.height(),
+                    static_cast<long long>(m_window.findChildren<QWidget *>().size()));
+        std::fflush(stdout);
+        std::_Exit(0);
+    }
+
+    QWidget &m_window;
+    bool m_seen = false;
+};
+
+} // namespace tavrenode

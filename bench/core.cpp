@@ -1,0 +1,121 @@
+// Record build and settings load and save, with Google Benchmark, each beside the plain
+// file work it cannot do without.
+#include "RecordEncoder.h"
+#include "Report.h"
+#include "SettingsStore.h"
+#include "UserMessage.h"
+
+#include <benchmark/benchmark.h>
+#include <map>
+
+#include <QFile>
+#include <QSaveFile>
+#include <QTemporaryDir>
+
+using namespace tavrenode;
+
+namespace {
+
+class NoMessages final : public MessageSink {
+public:
+    void show(const UserMessage &) override {}
+};
+
+ModuleSettings sample() {
+    ModuleSettings settings = SettingsStore::defaults();
+    settings.deviceName = u"Tavrenode ~~~~~~~~~~~~"_qs;
+    settings.pin = u"2468"_qs;
+    return settings;
+}
+
+QTemporaryDir &configHome() {
+    static QTemporaryDir home;
+    return home;
+}
+
+void recordBuild(benchmark::State &state) {
+    const ModuleSettings settings = sample();
+    ConfigRecord record{};
+    NoMessages messages;
+    for (auto _ : state) {
+        build(settings, record, messages);
+        benchmark::DoNotOptimize(record);
+    }
+}
+
+void storeSave(benchmark::State &state) {
+    const SettingsStore store(u"Tavrenode Config"_qs, u"bench-save"_qs);
+    const ModuleSettings settings = sample();
+    for (auto _ : state)
+        store.save(settings);
+}
+
+// The floor of a save: the same bytes written to a new file that replaces the old one.
+void fileReplace(benchmark::State &state) {
+    const SettingsStore store(u"Tavrenode Config"_qs, u"bench-replace"_qs);
+    store.save(sample());
+    QFile file(store.location());
+    file.open(QIODevice::ReadOnly);
+    const QByteArray bytes = file.readAll();
+    for (auto _ : state) {
+        QSaveFile out(store.location());
+        out.open(QIODevice::WriteOnly);
+        out.write(bytes);
+        out.commit();
+    }
+}
+
+void storeLoad(benchmark::State &state) {
+    const SettingsStore store(u"Tavrenode Config"_qs, u"bench-load"_qs);
+    store.save(sample());
+    for (auto _ : state) {
+        ModuleSettings settings;
+        store.load(settings);
+        benchmark::DoNotOptimize(settings);
+    }
+}
+
+// The floor of a load: reading the file's bytes.
+void fileRead(benchmark::State &state) {
+    const SettingsStore store(u"Tavrenode Config"_qs, u"bench-read"_qs);
+    store.save(sample());
+    for (auto _ : state) {
+        QFile file(store.location());
+        file.open(QIODevice::ReadOnly);
+        benchmark::DoNotOptimize(file.readAll());
+    }
+}
+
+// Prints each benchmark beside its floor, in microseconds.
+class FigureReporter final : public benchmark::BenchmarkReporter {
+public:
+    bool ReportContext(const Context &) override { return true; }
+    void ReportRuns(const std::vector<Run> &runs) override {
+        for (const Run &run : runs)
+            m_micros[run.benchmark_name()] = run.GetAdjustedRealTime() / 1000.0;
+    }
+    void Finalize() override {
+        reportFigure("record_build", m_micros["recordBuild"], 0, "us");
+        reportFigure("settings_save", m_micros["storeSave"], m_micros["fileReplace"], "us");
+        reportFigure("settings_load", m_micros["storeLoad"], m_micros["fileRead"], "us");
+    }
+
+private:
+    std::map<std::string, double> m_micros;
+};
+
+} // namespace
+
+BENCHMARK(recordBuild);
+BENCHMARK(storeSave);
+BENCHMARK(fileReplace);
+BENCHMARK(storeLoad);
+BENCHMARK(fileRead);
+
+int main(int argc, char **argv) {
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome().path()));
+    benchmark::Initialize(&argc, argv);
+    FigureReporter reporter;
+    benchmark::RunSpecifiedBenchmarks(&reporter);
+    return 0;
+}

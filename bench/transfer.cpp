@@ -1,0 +1,107 @@
+// What the tool's programming run adds to the module's own answers: a full run of the
+// transfer (build, open, purge, three blocks, close) against the simulator, and a minimal
+// POSIX program doing the same writes and reads on the same pseudo-terminal, in turns.
+//   bench-transfer ROUNDS
+#include "ModuleSimulator.h"
+#include "PortNaming.h"
+#include "ProgrammingTransfer.h"
+#include "Report.h"
+#include "SettingsStore.h"
+#include "UserMessage.h"
+
+#include <atomic>
+#include <chrono>
+#include <cstdlib>
+#include <fcntl.h>
+#include <thread>
+#include <unistd.h>
+
+#include <QCoreApplication>
+
+using namespace tavrenode;
+
+namespace {
+
+class OneDevice final : public PortNaming {
+public:
+    explicit OneDevice(QString path)
+        : m_path(std::move(path)) {}
+    QString devicePath(std::int32_t) const override { return m_path; }
+    QStringList presentDevices() const override { return {m_path}; }
+
+private:
+    QString m_path;
+};
+
+class CountingMessages final : public MessageSink {
+public:
+    void show(const UserMessage &) override { ++count; }
+    int count = 0;
+};
+
+// The floor: open, three times write a block and read its answer, close.
+bool minimalRun(const char *path, const ConfigRecord &record) {
+    const int fd = ::open(path, O_RDWR | O_NOCTTY);
+    if (fd < 0)
+        return false;
+    bool ok = true;
+    for (std::size_t block = 0; block < kBlockCount && ok; ++block) {
+        std::uint8_t answer = 0;
+        ok = ::write(fd, record.data() + block * kBlockSize, kBlockSize) == ssize_t(kBlockSize) &&
+             ::read(fd, &answer, 1) == 1 && answer == kAcknowledgement;
+    }
+    ::close(fd);
+    return ok;
+}
+
+double millisecondsSince(std::chrono::steady_clock::time_point start) {
+    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+        .count();
+}
+
+} // namespace
+
+int main(int argc, char **argv) {
+    const QCoreApplication app(argc, argv); // the serial port's notifiers need one
+    const int rounds = argc > 1 ? std::atoi(argv[1]) : 200;
+    ModuleSimulator simulator;
+    const std::string path = simulator.devicePath();
+    // Holding the device end open keeps the simulator answering at once: with nobody on
+    // the line it would look again for a new run only every few milliseconds.
+    const int keeper = ::open(path.c_str(), O_RDWR | O_NOCTTY);
+    std::atomic<bool> stop = false;
+    std::thread module([&] { simulator.serve(stop, {}); });
+
+    const OneDevice naming(QString::fromStdString(path));
+    CountingMessages messages;
+    ProgrammingTransfer transfer(messages, naming);
+    const ModuleSettings settings = SettingsStore::defaults();
+    ConfigRecord record{};
+    transfer.run(settings, record); // the record the floor sends, and a warm-up
+
+    std::vector<double> toolTimes, floorTimes;
+    bool floorFailed = false;
+    for (int round = 0; round < rounds; ++round) {
+        auto start = std::chrono::steady_clock::now();
+        transfer.run(settings, record);
+        toolTimes.push_back(millisecondsSince(start));
+        start = std::chrono::steady_clock::now();
+        floorFailed |= !minimalRun(path.c_str(), record);
+        floorTimes.push_back(millisecondsSince(start));
+    }
+    stop = true;
+    module.join();
+    ::close(keeper);
+    if (messages.count > 0 || floorFailed) {
+        std::fprintf(stderr, "bench-transfer: a run failed (%d messages)\n", messages.count);
+        return 1;
+    }
+
+    const double tool = median(toolTimes);
+    const double floor = median(floorTimes);
+    std::printf("# %d runs each, medians\n", rounds);
+    reportFigure("transfer_full_run", tool, floor, "ms");
+    // Against the goal: under 1 ms per block.
+    reportFigure("transfer_added_per_block", (tool - floor) / double(kBlockCount), 1.0, "ms");
+    return 0;
+}
