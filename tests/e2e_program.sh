@@ -83,6 +83,10 @@ grep -q 'minor 0x04 (Cellphone)' "$work/sim.out" || fail "device type not in the
 # Escape closes the window, which saves the settings and ends the tool.
 xdotool key Escape
 wait_for 100 bash -c "! kill -0 $tool_pid 2>/dev/null" || fail "the tool did not end on Escape"
+status=0
+wait "$tool_pid" || status=$?
+# A sanitizer report (the suite runs again under them) ends the tool with an error.
+[ "$status" -eq 0 ] || fail "the tool ended with status $status"
 
 settings="$XDG_CONFIG_HOME/Tavrenode Config/$(basename "$tool").conf"
 [ -f "$settings" ] || fail "no settings file at $settings"

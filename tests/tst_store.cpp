@@ -211,6 +211,10 @@ void TestStore::damagedFiles_data() {
     QTest::newRow("garbage variant")
         << QByteArray("[Tavrenode Prog]\nm_PIN=@Variant(\\xff\\xff\\xff\\xff\\0\\0)\n"
                       "m_iComPort=@Variant(\\0\\0\\0\\x7f\\0\\0\\0\\x5\\0\\0\\0)\n");
+    // A serialized list that claims 0x6a6a6a6a entries: the allocation it asks for fails,
+    // and the reader gives up on the entry.
+    QTest::newRow("variant list of 1.8e9 entries")
+        << QByteArray("[Tavrenode Prog]\nm_iSecurity=@Variant(\\0\\0\\0\\x9jjjjjjjj2)\n");
     QTest::newRow("huge line") << "[Tavrenode Prog]\nm_DevName=" + QByteArray(1 << 20, 'x');
     QTest::newRow("NUL bytes") << QByteArray("[Tavrenode Prog]\0\nm_iComPort=\0", 30);
 }
