@@ -1,11 +1,39 @@
-// The start-up floor: a bare Qt Widgets dialog of a given size with a given number of
-// child widgets, and nothing else: no settings, no icon, no form data.
-//   bare-dialog WIDTH HEIGHT CHILDREN
+// The start-up floor: a bare Qt Widgets dialog of a given size holding given child widgets,
+// and nothing else: no settings, no icon, no form data.
+//   bare-dialog WIDTH HEIGHT COUNT              COUNT labels
+//   bare-dialog WIDTH HEIGHT CLASS=COUNT,...    so many widgets of each class
 #include "FirstPaintProbe.h"
 
 #include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDialog>
+#include <QGroupBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+
+namespace {
+
+QWidget *create(const QString &className, int index, QWidget *parent) {
+    const QString text = className.mid(1) + u' ' + QString::number(index);
+    if (className == u"QCheckBox")
+        return new QCheckBox(text, parent);
+    if (className == u"QComboBox") {
+        auto *combo = new QComboBox(parent);
+        combo->addItem(text);
+        return combo;
+    }
+    if (className == u"QGroupBox")
+        return new QGroupBox(text, parent);
+    if (className == u"QLineEdit")
+        return new QLineEdit(text, parent);
+    if (className == u"QPushButton")
+        return new QPushButton(text, parent);
+    return new QLabel(text, parent);
+}
+
+} // namespace
 
 int main(int argc, char **argv) {
     QApplication app(argc, argv);
@@ -13,16 +41,32 @@ int main(int argc, char **argv) {
         return 2;
     const int width = QByteArray(argv[1]).toInt();
     const int height = QByteArray(argv[2]).toInt();
-    const int children = QByteArray(argv[3]).toInt();
+
+    QStringList classes;
+    const QString children = QString::fromLocal8Bit(argv[3]);
+    bool isCount = false;
+    const int count = children.toInt(&isCount);
+    if (isCount) {
+        for (int i = 0; i < count; ++i)
+            classes.append(u"QLabel"_qs);
+    } else {
+        for (const QString &entry : children.split(u',', Qt::SkipEmptyParts)) {
+            const QStringList parts = entry.split(u'=');
+            for (int i = 0; i < parts.value(1).toInt(); ++i)
+                classes.append(parts.first());
+        }
+    }
 
     QDialog dialog;
     dialog.setFixedSize(width, height);
     constexpr int kColumns = 4;
-    const int rows = (children + kColumns - 1) / kColumns;
-    for (int i = 0; i < children; ++i) {
-        auto *label = new QLabel(QStringLiteral("Label %1").arg(i), &dialog);
-        label->setGeometry(i % kColumns * width / kColumns, i / kColumns * height / rows,
-                           width / kColumns, height / rows);
+    const auto rows = std::max<qsizetype>(1, (classes.size() + kColumns - 1) / kColumns);
+    const int cellWidth = width / kColumns;
+    const int cellHeight = height / int(rows);
+    for (qsizetype i = 0; i < classes.size(); ++i) {
+        QWidget *child = create(classes[i], int(i), &dialog);
+        child->setGeometry(int(i % kColumns) * cellWidth, int(i / kColumns) * cellHeight, cellWidth,
+                           cellHeight);
     }
     tavrenode::FirstPaintProbe::installIfAsked(dialog);
     dialog.exec();

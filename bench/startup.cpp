@@ -1,5 +1,7 @@
-// Start-up and peak memory of the tool against a bare dialog of the same size with as many
-// child widgets, both started by this program in turn, in whatever X server DISPLAY names.
+// Start-up and peak memory of the tool against two bare dialogs of the same size: one with
+// the same child widgets (as many of each class), one with as many labels as the tool's
+// window holds widgets. All started by this program in turns, in whatever X server DISPLAY
+// names.
 //   bench-startup ROUNDS TOOL BARE_DIALOG
 #include "Report.h"
 
@@ -22,7 +24,8 @@ struct Start {
     double milliseconds = 0; // from just before the spawn to the end of the first paint
     double residentMiB = 0;  // peak resident set
     std::string size;        // the window's, WIDTHxHEIGHT
-    long children = 0;
+    long widgets = 0;        // inside the window
+    std::string children;    // the window's own, by class
 };
 
 [[noreturn]] void fail(const std::string &what) {
@@ -64,9 +67,11 @@ Start start(const std::vector<std::string> &command) {
     Start result;
     long long paintedAt = 0;
     char size[32] = {};
+    char children[1024] = {};
     const std::size_t line = output.find("first-paint ");
-    if (line == std::string::npos || std::sscanf(output.c_str() + line, "first-paint %lld %31s %ld",
-                                                 &paintedAt, size, &result.children) != 3) {
+    if (line == std::string::npos ||
+        std::sscanf(output.c_str() + line, "first-paint %lld %31s %ld %1023s", &paintedAt, size,
+                    &result.widgets, children) != 4) {
         std::fprintf(stderr, "bench-startup: %s did not report its first paint\n",
                      command[0].c_str());
         std::exit(1);
@@ -76,6 +81,7 @@ Start start(const std::vector<std::string> &command) {
     result.milliseconds = double(paintedAt - startedAt) / 1e6;
     result.residentMiB = double(usage.ru_maxrss) / 1024.0;
     result.size = size;
+    result.children = children;
     return result;
 }
 
@@ -89,26 +95,34 @@ int main(int argc, char **argv) {
     const int rounds = std::atoi(argv[1]);
     ::setenv("TAVRENODE_FIRST_PAINT_PROBE", "1", 1);
 
-    // A first start warms the caches both share and tells the window's size.
+    // A first start warms the caches they share and tells the window's size and contents.
     const Start first = start({argv[2]});
     const std::string::size_type x = first.size.find('x');
-    const std::vector<std::string> bare{argv[3], first.size.substr(0, x), first.size.substr(x + 1),
-                                        std::to_string(first.children)};
-    start(bare);
+    const std::string width = first.size.substr(0, x);
+    const std::string height = first.size.substr(x + 1);
+    const std::vector<std::string> sameWidgets{argv[3], width, height, first.children};
+    const std::vector<std::string> labels{argv[3], width, height, std::to_string(first.widgets)};
+    start(sameWidgets);
+    start(labels);
 
-    std::vector<double> toolTimes, bareTimes, toolMemory, bareMemory;
+    struct Figures {
+        std::vector<double> times, memory;
+        void add(const Start &run) {
+            times.push_back(run.milliseconds);
+            memory.push_back(run.residentMiB);
+        }
+    } tool, same, bare;
     for (int round = 0; round < rounds; ++round) {
-        // Taking turns, so that whatever else the machine does falls on both alike.
-        const Start tool = start({argv[2]});
-        const Start floor = start(bare);
-        toolTimes.push_back(tool.milliseconds);
-        bareTimes.push_back(floor.milliseconds);
-        toolMemory.push_back(tool.residentMiB);
-        bareMemory.push_back(floor.residentMiB);
+        // Taking turns, so that whatever else the machine does falls on all alike.
+        tool.add(start({argv[2]}));
+        same.add(start(sameWidgets));
+        bare.add(start(labels));
     }
-    std::printf("# %d starts each, medians; window %s with %ld child widgets\n", rounds,
-                first.size.c_str(), first.children);
-    reportFigure("startup_to_first_paint", median(toolTimes), median(bareTimes), "ms");
-    reportFigure("peak_resident_memory", median(toolMemory), median(bareMemory), "MiB");
+    std::printf("# %d starts each, medians; window %s, %ld widgets, children %s\n", rounds,
+                first.size.c_str(), first.widgets, first.children.c_str());
+    reportFigure("startup_to_first_paint", median(tool.times), median(same.times), "ms");
+    reportFigure("peak_resident_memory", median(tool.memory), median(same.memory), "MiB");
+    reportFigure("startup_vs_labels_only", median(tool.times), median(bare.times), "ms");
+    reportFigure("memory_vs_labels_only", median(tool.memory), median(bare.memory), "MiB");
     return 0;
 }
