@@ -5,11 +5,13 @@
 #include <limits>
 #include <optional>
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
+#include <QThread>
 #include <QVariant>
 
 namespace tavrenode {
@@ -71,6 +73,26 @@ void prepareStoreFile([[maybe_unused]] const QString &path) {
 #endif
 }
 
+// A save killed between creating its lock file and writing its owner into it leaves an
+// empty lock, which QLockFile takes for stale only after 30 seconds: the next save, on
+// Close or before programming, would hold the window that long. An owner writes its name
+// within microseconds of creating the file, so a lock that stays empty for 100 ms has none.
+void removeOwnerlessLock([[maybe_unused]] const QString &storePath) {
+#ifndef Q_OS_WIN
+    constexpr qint64 kOwnerWritesWithinMs = 100;
+    const QString lockPath = storePath + u".lock"_qs;
+    QFileInfo lock(lockPath);
+    if (!lock.exists() || lock.size() != 0)
+        return;
+    const qint64 age = lock.lastModified().msecsTo(QDateTime::currentDateTime());
+    if (age >= 0 && age < kOwnerWritesWithinMs)
+        QThread::msleep(static_cast<unsigned long>(kOwnerWritesWithinMs - age));
+    lock.refresh();
+    if (lock.exists() && lock.size() == 0)
+        QFile::remove(lockPath);
+#endif
+}
+
 // Puts what the store holds for one entry (an invalid variant when it holds nothing) into
 // its field.
 void applyStored(const StoreEntry &entry, const QVariant &stored, ModuleSettings &settings) {
@@ -120,6 +142,7 @@ void SettingsStore::save(const ModuleSettings &settings) const {
             section->setValue(entryKey(entry),
                               wrappingAdd(settings.*entry.number, entry.storedOffset));
     }
+    removeOwnerlessLock(section->fileName());
     section->sync();
 }
 

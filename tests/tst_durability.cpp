@@ -111,6 +111,7 @@ class TestDurability : public QObject {
 private Q_SLOTS:
     void initTestCase();
     void savesKilledAtRandomMoments();
+    void ownerlessLockDoesNotHoldUpTheNextSave();
     void readOnlyStoreKeepsItsFile();
     void fullStoreKeepsItsFile();
 
@@ -133,13 +134,16 @@ void TestDurability::savesKilledAtRandomMoments() {
     const quint32 seed = QRandomGenerator::global()->generate();
     QRandomGenerator random(seed);
     ModuleSettings previous = storeSample(0);
-    int inFlight = 0; // rounds whose file holds the save the writer was busy with
+    int inFlight = 0; // rounds killed after the file was replaced, before the writer said so
     int mostSaves = 0;
     for (int round = 0; round < kRounds; ++round) {
         QProcess writer;
         writer.start(QString::fromUtf8(TAVRENODE_STORE_WRITER), {u"killed"_qs});
         QVERIFY(writer.waitForStarted());
-        std::this_thread::sleep_for(std::chrono::microseconds(random.bounded(30'000)));
+        // Once it is saving, a save takes about a millisecond: a random moment in the next
+        // few lands inside one, at a random point of it.
+        QVERIFY2(writer.waitForReadyRead(10'000), qPrintable(u"round %1"_qs.arg(round)));
+        std::this_thread::sleep_for(std::chrono::microseconds(random.bounded(4'000)));
         writer.kill();
         QVERIFY(writer.waitForFinished());
         const QList<QByteArray> lines = writer.readAllStandardOutput().trimmed().split('\n');
@@ -174,9 +178,26 @@ void TestDurability::savesKilledAtRandomMoments() {
         ++leftovers;
         QVERIFY2((modeOf(file.filePath()) & 0077) == 0, qPrintable(file.fileName()));
     }
-    qInfo("%d writers killed, after up to %d saves; %d between finishing a save and saying so; "
-          "%d files left behind",
+    qInfo("%d writers killed, after up to %d saves; %d after replacing the file but before "
+          "saying so; %d files left behind",
           kRounds, mostSaves, inFlight, leftovers);
+}
+
+// A save killed right after creating its lock file leaves it empty; QLockFile would wait 30 s
+// before taking it for stale.
+void TestDurability::ownerlessLockDoesNotHoldUpTheNextSave() {
+    const SettingsStore store(company(), u"ownerless"_qs);
+    store.save(storeSample(0));
+    QFile lock(store.location() + u".lock"_qs);
+    QVERIFY(lock.open(QIODevice::WriteOnly));
+    lock.close();
+
+    QProcess writer;
+    writer.start(QString::fromUtf8(TAVRENODE_STORE_WRITER), {u"ownerless"_qs});
+    QVERIFY(writer.waitForStarted());
+    QVERIFY2(writer.waitForReadyRead(10'000), "the save waits for the lock");
+    writer.kill();
+    QVERIFY(writer.waitForFinished());
 }
 
 void TestDurability::readOnlyStoreKeepsItsFile() {
