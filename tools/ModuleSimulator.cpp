@@ -56,7 +56,7 @@ void ModuleSimulator::hangUp() {
     m_master = -1;
 }
 
-bool ModuleSimulator::wait(std::chrono::milliseconds delay, const std::atomic<bool> &stop) {
+bool ModuleSimulator::pause(std::chrono::milliseconds delay, const std::atomic<bool> &stop) {
     const auto until = std::chrono::steady_clock::now() + delay;
     while (std::chrono::steady_clock::now() < until) {
         if (stop.load())
@@ -136,7 +136,7 @@ void ModuleSimulator::serve(const std::atomic<bool> &stop, const Callbacks &call
             if (reply == Reply::Silence)
                 silent = true;
             if (!silent) {
-                if (scripted && !wait(m_script.delay, stop))
+                if (scripted && !pause(m_script.delay, stop))
                     return;
                 answer(reply, scripted);
             }

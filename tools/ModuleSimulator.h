@@ -68,7 +68,7 @@ public:
 
 private:
     // Waits for the scripted delay in short steps; false when stop was set meanwhile.
-    static bool wait(std::chrono::milliseconds delay, const std::atomic<bool> &stop);
+    static bool pause(std::chrono::milliseconds delay, const std::atomic<bool> &stop);
 
     int m_master = -1;
     std::string m_devicePath;
