@@ -3,11 +3,11 @@
 // POSIX program doing the same writes and reads on the same pseudo-terminal, in turns.
 //   bench-transfer ROUNDS
 #include "ModuleSimulator.h"
-#include "PortNaming.h"
 #include "ProgrammingTransfer.h"
+#include "RecordingMessages.h"
 #include "Report.h"
 #include "SettingsStore.h"
-#include "UserMessage.h"
+#include "SimulatedModule.h"
 
 #include <atomic>
 #include <chrono>
@@ -21,23 +21,6 @@
 using namespace tavrenode;
 
 namespace {
-
-class OneDevice final : public PortNaming {
-public:
-    explicit OneDevice(QString path)
-        : m_path(std::move(path)) {}
-    QString devicePath(std::int32_t) const override { return m_path; }
-    QStringList presentDevices() const override { return {m_path}; }
-
-private:
-    QString m_path;
-};
-
-class CountingMessages final : public MessageSink {
-public:
-    void show(const UserMessage &) override { ++count; }
-    int count = 0;
-};
 
 // The floor: open, three times write a block and read its answer, close.
 bool minimalRun(const char *path, const ConfigRecord &record) {
@@ -72,8 +55,8 @@ int main(int argc, char **argv) {
     std::atomic<bool> stop = false;
     std::thread module([&] { simulator.serve(stop, {}); });
 
-    const OneDevice naming(QString::fromStdString(path));
-    CountingMessages messages;
+    const FixedNaming naming(QString::fromStdString(path));
+    RecordingMessages messages;
     ProgrammingTransfer transfer(messages, naming);
     const ModuleSettings settings = SettingsStore::defaults();
     ConfigRecord record{};
@@ -92,8 +75,9 @@ int main(int argc, char **argv) {
     stop = true;
     module.join();
     ::close(keeper);
-    if (messages.count > 0 || floorFailed) {
-        std::fprintf(stderr, "bench-transfer: a run failed (%d messages)\n", messages.count);
+    if (!messages.messages.isEmpty() || floorFailed) {
+        std::fprintf(stderr, "bench-transfer: a run failed (%lld messages)\n",
+                     static_cast<long long>(messages.messages.size()));
         return 1;
     }
 

@@ -3,7 +3,7 @@
 //   store_writer APPLICATION        saves the two samples by turns until killed, and says
 //                                   "saved N" once the Nth save is complete
 #include "SettingsStore.h"
-#include "StoreSamples.h"
+#include "StoreTesting.h"
 
 #include <cstdio>
 

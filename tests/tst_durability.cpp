@@ -1,7 +1,7 @@
 // The settings file under saves that do not finish: the writer killed at random moments,
 // a store the user may not write to, a store that is full.
 #include "SettingsStore.h"
-#include "StoreSamples.h"
+#include "StoreTesting.h"
 
 #include <csignal>
 #include <sys/fsuid.h>
@@ -21,16 +21,6 @@
 using namespace tavrenode;
 
 namespace {
-
-QString company() {
-    return QString::fromUtf16(SettingsStore::kCompany);
-}
-
-unsigned modeOf(const QString &path) {
-    struct stat info {};
-    ::stat(QFile::encodeName(path).constData(), &info);
-    return info.st_mode & 07777;
-}
 
 QByteArray contentsOf(const QString &path) {
     QFile file(path);

@@ -1,5 +1,6 @@
 #include "SettingsStore.h"
 #include "StoreEntries.h"
+#include "StoreTesting.h"
 
 #include <sys/stat.h>
 
@@ -13,10 +14,6 @@ using namespace tavrenode;
 
 namespace {
 
-QString company() {
-    return QString::fromUtf16(SettingsStore::kCompany);
-}
-
 // Settings in which every field differs from its default and from every other field.
 ModuleSettings distinctSettings() {
     ModuleSettings s;
@@ -29,12 +26,6 @@ ModuleSettings distinctSettings() {
     s.matingMode = 1, s.securityMode = 0, s.limitedDiscoverable = 0, s.comPort = 17;
     s.masterSlaveMode = 5;
     return s;
-}
-
-unsigned modeOf(const QString &path) {
-    struct stat info {};
-    ::stat(QFile::encodeName(path).constData(), &info);
-    return info.st_mode & 07777;
 }
 
 ino_t inodeOf(const QString &path) {

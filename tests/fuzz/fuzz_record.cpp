@@ -4,7 +4,7 @@
 #include "FuzzSupport.h"
 #include "ModuleSettings.h"
 #include "RecordEncoder.h"
-#include "UserMessage.h"
+#include "RecordingMessages.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -17,12 +17,6 @@
 namespace {
 
 using namespace tavrenode;
-
-class CountingMessages final : public MessageSink {
-public:
-    void show(const UserMessage &) override { ++count; }
-    int count = 0;
-};
 
 QString anyText(FuzzedDataProvider &input) {
     std::vector<char16_t> units(input.ConsumeIntegralInRange<std::size_t>(0, 300));
@@ -65,9 +59,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     std::copy_n(previous.begin(), std::min(previous.size(), record.size()), record.begin());
     const ConfigRecord before = record;
 
-    CountingMessages messages;
+    RecordingMessages messages;
     build(settings, record, messages);
-    FUZZ_CHECK(messages.count <= 1);
+    FUZZ_CHECK(messages.messages.size() <= 1);
     FUZZ_CHECK(std::equal(record.begin() + record::kWrittenSize, record.end(),
                           before.begin() + record::kWrittenSize));
     FUZZ_CHECK(terminated(record, record::kDeviceName, record::kDeviceNameSize));

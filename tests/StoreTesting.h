@@ -3,6 +3,22 @@
 #include "ModuleSettings.h"
 #include "SettingsStore.h"
 
+#include <sys/stat.h>
+
+#include <QFile>
+
+// What the settings tests share: the store's company, the mode of a file, two samples.
+
+inline QString company() {
+    return QString::fromUtf16(tavrenode::SettingsStore::kCompany);
+}
+
+inline unsigned modeOf(const QString &path) {
+    struct stat info {};
+    ::stat(QFile::encodeName(path).constData(), &info);
+    return info.st_mode & 07777;
+}
+
 // Two sets of settings that differ in every text, and in the size of the file they make.
 inline tavrenode::ModuleSettings storeSample(int which) {
     tavrenode::ModuleSettings s = tavrenode::SettingsStore::defaults();
