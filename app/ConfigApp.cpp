@@ -15,6 +15,8 @@
 #include <winsock2.h>
 #endif
 
+using namespace Qt::StringLiterals;
+
 namespace tavrenode {
 
 namespace {
@@ -41,8 +43,8 @@ int ConfigApp::run(int argc, char **argv) {
     QApplication app(argc, argv);
     app.setApplicationName(applicationNameFromExecutable(QCoreApplication::applicationFilePath()));
     app.setApplicationVersion(QStringLiteral(TAVRENODE_VERSION));
-    app.setDesktopFileName(u"tavrenode-config"_qs);
-    app.setWindowIcon(QIcon(u":/tavrenode-config.png"_qs));
+    app.setDesktopFileName(u"tavrenode-config"_s);
+    app.setWindowIcon(QIcon(u":/tavrenode-config.png"_s));
 
     MessageBoxSink messages;
 #ifdef Q_OS_WIN

@@ -13,6 +13,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QWidget *create(const QString &className, int index, QWidget *parent) {
@@ -48,7 +50,7 @@ int main(int argc, char **argv) {
     const int count = children.toInt(&isCount);
     if (isCount) {
         for (int i = 0; i < count; ++i)
-            classes.append(u"QLabel"_qs);
+            classes.append(u"QLabel"_s);
     } else {
         for (const QString &entry : children.split(u',', Qt::SkipEmptyParts)) {
             const QStringList parts = entry.split(u'=');

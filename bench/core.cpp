@@ -12,6 +12,8 @@
 #include <QSaveFile>
 #include <QTemporaryDir>
 
+using namespace Qt::StringLiterals;
+
 using namespace tavrenode;
 
 namespace {
@@ -23,8 +25,8 @@ public:
 
 ModuleSettings sample() {
     ModuleSettings settings = SettingsStore::defaults();
-    settings.deviceName = u"Tavrenode ~~~~~~~~~~~~"_qs;
-    settings.pin = u"2468"_qs;
+    settings.deviceName = u"Tavrenode ~~~~~~~~~~~~"_s;
+    settings.pin = u"2468"_s;
     return settings;
 }
 
@@ -44,7 +46,7 @@ void recordBuild(benchmark::State &state) {
 }
 
 void storeSave(benchmark::State &state) {
-    const SettingsStore store(u"Tavrenode Config"_qs, u"bench-save"_qs);
+    const SettingsStore store(u"Tavrenode Config"_s, u"bench-save"_s);
     const ModuleSettings settings = sample();
     for (auto _ : state)
         store.save(settings);
@@ -52,7 +54,7 @@ void storeSave(benchmark::State &state) {
 
 // The floor of a save: the same bytes written to a new file that replaces the old one.
 void fileReplace(benchmark::State &state) {
-    const SettingsStore store(u"Tavrenode Config"_qs, u"bench-replace"_qs);
+    const SettingsStore store(u"Tavrenode Config"_s, u"bench-replace"_s);
     store.save(sample());
     QFile file(store.location());
     file.open(QIODevice::ReadOnly);
@@ -66,7 +68,7 @@ void fileReplace(benchmark::State &state) {
 }
 
 void storeLoad(benchmark::State &state) {
-    const SettingsStore store(u"Tavrenode Config"_qs, u"bench-load"_qs);
+    const SettingsStore store(u"Tavrenode Config"_s, u"bench-load"_s);
     store.save(sample());
     for (auto _ : state) {
         ModuleSettings settings;
@@ -77,7 +79,7 @@ void storeLoad(benchmark::State &state) {
 
 // The floor of a load: reading the file's bytes.
 void fileRead(benchmark::State &state) {
-    const SettingsStore store(u"Tavrenode Config"_qs, u"bench-read"_qs);
+    const SettingsStore store(u"Tavrenode Config"_s, u"bench-read"_s);
     store.save(sample());
     for (auto _ : state) {
         QFile file(store.location());

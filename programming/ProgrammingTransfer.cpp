@@ -3,15 +3,17 @@
 #include "BlockProtocol.h"
 #include "PortNaming.h"
 #include "RecordEncoder.h"
+#include "SerialDevice.h"
 #include "UserMessage.h"
 
 #include <QFile>
-#include <QSerialPort>
 
 #ifndef Q_OS_WIN
 #include <fcntl.h>
 #include <unistd.h>
 #endif
+
+using namespace Qt::StringLiterals;
 
 namespace tavrenode {
 
@@ -26,46 +28,46 @@ QString portMessage(const char16_t *format, std::int32_t port) {
 }
 
 // Why the port would not open, in the system's words, and what the user can do about it.
-QString openFailureDetail(const QSerialPort &port, const QString &path, const PortNaming &naming) {
+QString openFailureDetail(const SerialDevice &port, const QString &path, const PortNaming &naming) {
     QString detail = port.errorString();
-    if (port.error() == QSerialPort::PermissionError) {
+    if (port.openFailure() == SerialDevice::OpenFailure::NoPermission ||
+        port.openFailure() == SerialDevice::OpenFailure::Busy) {
 #ifndef Q_OS_WIN
         // Asked with the identity the open used, not the real user's.
         if (::faccessat(AT_FDCWD, QFile::encodeName(path).constData(), R_OK | W_OK, AT_EACCESS) !=
             0)
             return detail +
-                   u"\n\nYour user account is not allowed to use serial devices such as "_qs +
-                   path +
+                   u"\n\nYour user account is not allowed to use serial devices such as "_s + path +
                    u". Add it to the dialout group (sudo adduser $USER dialout), then log out "
-                   u"and in again."_qs;
+                   u"and in again."_s;
 #endif
-        return detail + u"\n\nAnother program may be using the port."_qs;
+        return detail + u"\n\nAnother program may be using the port."_s;
     }
-    if (port.error() == QSerialPort::DeviceNotFoundError) {
+    if (port.openFailure() == SerialDevice::OpenFailure::NotFound) {
         const QStringList present = naming.presentDevices();
         detail += present.isEmpty()
                       ? u"\n\nNo Bluetooth serial port exists at the moment: connect to the "
-                        u"module from the system's Bluetooth settings first."_qs
-                      : u"\n\nBluetooth serial ports present: "_qs + present.join(u", "_qs);
+                        u"module from the system's Bluetooth settings first."_s
+                      : u"\n\nBluetooth serial ports present: "_s + present.join(u", "_s);
     }
     return detail;
 }
 
 QString transferFailureDetail(const BlockTransferResult &result,
                               std::chrono::milliseconds timeout) {
-    const QString where = QString(u"Block %1 of %2."_qs).arg(result.block).arg(kBlockCount);
+    const QString where = QString(u"Block %1 of %2."_s).arg(result.block).arg(kBlockCount);
     switch (result.failure) {
     case BlockFailure::Acknowledgement:
-        return QString(u"The module answered block %1 with 0x%2 instead of 0x55."_qs)
+        return QString(u"The module answered block %1 with 0x%2 instead of 0x55."_s)
             .arg(result.block)
             .arg(result.acknowledgement, 2, 16, QLatin1Char('0'));
     case BlockFailure::Read:
     case BlockFailure::Write:
         if (result.timedOut)
-            return QString(u"No answer within %1 seconds. "_qs)
+            return QString(u"No answer within %1 seconds. "_s)
                        .arg(std::chrono::duration<double>(timeout).count()) +
                    where;
-        return result.reason + u"\n\n"_qs + where;
+        return result.reason + u"\n\n"_s + where;
     case BlockFailure::None:
         break;
     }
@@ -85,12 +87,11 @@ void ProgrammingTransfer::run(const ModuleSettings &settings, ConfigRecord &reco
     const std::int32_t number = settings.comPort;
     const QString hint = QString::fromUtf16(kConfigureModeHint);
 
-    // Opening also puts the device into raw 8-bit mode, which the module's binary blocks
-    // need on systems whose terminals translate bytes by default.
+    // Opening switches the device to raw bytes, which the module's binary blocks need on
+    // systems whose terminals translate them by default; its line settings stay as they are.
     const QString path = m_naming.devicePath(number);
-    QSerialPort port;
-    port.setPortName(path);
-    if (!port.open(QIODevice::ReadWrite)) {
+    SerialDevice port;
+    if (!port.openPort(path, m_timeout)) {
         m_messages.show({portMessage(u"Failed to open COM%1:", number),
                          openFailureDetail(port, path, m_naming)});
         m_messages.show({hint, {}});
@@ -98,13 +99,12 @@ void ProgrammingTransfer::run(const ModuleSettings &settings, ConfigRecord &reco
     }
     if (m_afterOpen)
         m_afterOpen();
-    port.clear(QSerialPort::AllDirections);
+    port.purge();
     BlockTransferResult result = sendBlocks(port, record, m_timeout);
     // A hang-up reads as end of file, and the port's error text is then whatever the last
     // failing call left behind; say what happened instead.
-    if (result.failure == BlockFailure::Read && !result.timedOut &&
-        (port.error() == QSerialPort::ReadError || port.error() == QSerialPort::ResourceError))
-        result.reason = u"The link to the module was lost: the device hung up or was removed."_qs;
+    if (result.failure == BlockFailure::Read && !result.timedOut && port.linkLost())
+        result.reason = u"The link to the module was lost: the device hung up or was removed."_s;
     port.close();
 
     switch (result.failure) {
@@ -119,7 +119,7 @@ void ProgrammingTransfer::run(const ModuleSettings &settings, ConfigRecord &reco
                          transferFailureDetail(result, m_timeout)});
         break;
     case BlockFailure::Acknowledgement:
-        m_messages.show({u"Programming Failed."_qs, transferFailureDetail(result, m_timeout)});
+        m_messages.show({u"Programming Failed."_s, transferFailureDetail(result, m_timeout)});
         break;
     }
     m_messages.show({hint, {}});

@@ -14,6 +14,8 @@
 #include <QThread>
 #include <QVariant>
 
+using namespace Qt::StringLiterals;
+
 namespace tavrenode {
 
 namespace {
@@ -80,7 +82,7 @@ void prepareStoreFile([[maybe_unused]] const QString &path) {
 void removeOwnerlessLock([[maybe_unused]] const QString &storePath) {
 #ifndef Q_OS_WIN
     constexpr qint64 kOwnerWritesWithinMs = 100;
-    const QString lockPath = storePath + u".lock"_qs;
+    const QString lockPath = storePath + u".lock"_s;
     QFileInfo lock(lockPath);
     if (!lock.exists() || lock.size() != 0)
         return;
@@ -112,6 +114,10 @@ public:
     Section(const QString &company, const QString &application)
         : m_settings(QSettings::NativeFormat, QSettings::UserScope, company, application) {
         m_settings.setAtomicSyncRequired(true);
+        // Only the tool's own store counts: QSettings would otherwise fill absent entries
+        // from the company's file and from the system-wide ones (on Windows, the company's
+        // key and HKEY_LOCAL_MACHINE), where the tool's defaults belong.
+        m_settings.setFallbacksEnabled(false);
         prepareStoreFile(m_settings.fileName());
         m_settings.beginGroup(QString::fromUtf16(SettingsStore::kSection));
     }

@@ -21,13 +21,14 @@ inline unsigned modeOf(const QString &path) {
 
 // Two sets of settings that differ in every text, and in the size of the file they make.
 inline tavrenode::ModuleSettings storeSample(int which) {
+    using namespace Qt::StringLiterals;
     tavrenode::ModuleSettings s = tavrenode::SettingsStore::defaults();
     if (which == 0) {
-        s.deviceName = u"First ~~~~"_qs, s.pairMatchPrefix = u"One"_qs, s.pin = u"1111"_qs;
+        s.deviceName = u"First ~~~~"_s, s.pairMatchPrefix = u"One"_s, s.pin = u"1111"_s;
         s.comPort = 3, s.deviceType = 5;
     } else {
-        s.deviceName = u"Second, with \"quotes\" ~~"_qs, s.pairMatchPrefix = u"@Two\\"_qs;
-        s.pin = u"22222222"_qs, s.comPort = 12, s.deviceType = 40;
+        s.deviceName = u"Second, with \"quotes\" ~~"_s, s.pairMatchPrefix = u"@Two\\"_s;
+        s.pin = u"22222222"_s, s.comPort = 12, s.deviceType = 40;
     }
     return s;
 }

@@ -18,6 +18,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace tavrenode;
 
 namespace {
@@ -31,8 +33,8 @@ QByteArray contentsOf(const QString &path) {
 // cached copy of an earlier read can stand in for the file.
 ModuleSettings loadCopy(const QString &path) {
     static int copies = 0;
-    const QString application = u"copy-"_qs + QString::number(++copies);
-    const QString copy = QFileInfo(path).dir().filePath(application + u".conf"_qs);
+    const QString application = u"copy-"_s + QString::number(++copies);
+    const QString copy = QFileInfo(path).dir().filePath(application + u".conf"_s);
     QFile::remove(copy);
     ModuleSettings settings = SettingsStore::defaults();
     if (QFile::copy(path, copy))
@@ -116,7 +118,7 @@ void TestDurability::initTestCase() {
 
 void TestDurability::savesKilledAtRandomMoments() {
     constexpr int kRounds = 300;
-    const SettingsStore store(company(), u"killed"_qs);
+    const SettingsStore store(company(), u"killed"_s);
     store.save(storeSample(0));
     const QString path = store.location();
     const QDir folder = QFileInfo(path).dir();
@@ -128,11 +130,11 @@ void TestDurability::savesKilledAtRandomMoments() {
     int mostSaves = 0;
     for (int round = 0; round < kRounds; ++round) {
         QProcess writer;
-        writer.start(QString::fromUtf8(TAVRENODE_STORE_WRITER), {u"killed"_qs});
+        writer.start(QString::fromUtf8(TAVRENODE_STORE_WRITER), {u"killed"_s});
         QVERIFY(writer.waitForStarted());
         // Once it is saving, a save takes about a millisecond: a random moment in the next
         // few lands inside one, at a random point of it.
-        QVERIFY2(writer.waitForReadyRead(10'000), qPrintable(u"round %1"_qs.arg(round)));
+        QVERIFY2(writer.waitForReadyRead(10'000), qPrintable(u"round %1"_s.arg(round)));
         std::this_thread::sleep_for(std::chrono::microseconds(random.bounded(4'000)));
         writer.kill();
         QVERIFY(writer.waitForFinished());
@@ -145,11 +147,11 @@ void TestDurability::savesKilledAtRandomMoments() {
         const ModuleSettings finished = saves == 0 ? previous : storeSample((saves - 1) % 2);
         const ModuleSettings underWay = storeSample(saves % 2);
         const QString where =
-            u"round %1 of %2 (seed %3, %4 saves)"_qs.arg(round).arg(kRounds).arg(seed).arg(saves);
+            u"round %1 of %2 (seed %3, %4 saves)"_s.arg(round).arg(kRounds).arg(seed).arg(saves);
         QVERIFY2(modeOf(path) == 0600, qPrintable(where));
         const ModuleSettings loaded = loadCopy(path);
         QVERIFY2(loaded == finished || loaded == underWay,
-                 qPrintable(u"not what the writer saved in "_qs + where + u":\n"_qs +
+                 qPrintable(u"not what the writer saved in "_s + where + u":\n"_s +
                             QString::fromUtf8(contentsOf(path))));
         if (loaded != finished)
             ++inFlight;
@@ -163,7 +165,7 @@ void TestDurability::savesKilledAtRandomMoments() {
         // Lock files (and QLockFile's helper for removing a stale one) hold a process id
         // and a host name, nothing else.
         if (file.fileName() == QFileInfo(path).fileName() ||
-            file.fileName().startsWith(QFileInfo(path).fileName() + u".lock"_qs))
+            file.fileName().startsWith(QFileInfo(path).fileName() + u".lock"_s))
             continue;
         ++leftovers;
         QVERIFY2((modeOf(file.filePath()) & 0077) == 0, qPrintable(file.fileName()));
@@ -176,14 +178,14 @@ void TestDurability::savesKilledAtRandomMoments() {
 // A save killed right after creating its lock file leaves it empty; QLockFile would wait 30 s
 // before taking it for stale.
 void TestDurability::ownerlessLockDoesNotHoldUpTheNextSave() {
-    const SettingsStore store(company(), u"ownerless"_qs);
+    const SettingsStore store(company(), u"ownerless"_s);
     store.save(storeSample(0));
-    QFile lock(store.location() + u".lock"_qs);
+    QFile lock(store.location() + u".lock"_s);
     QVERIFY(lock.open(QIODevice::WriteOnly));
     lock.close();
 
     QProcess writer;
-    writer.start(QString::fromUtf8(TAVRENODE_STORE_WRITER), {u"ownerless"_qs});
+    writer.start(QString::fromUtf8(TAVRENODE_STORE_WRITER), {u"ownerless"_s});
     QVERIFY(writer.waitForStarted());
     QVERIFY2(writer.waitForReadyRead(10'000), "the save waits for the lock");
     writer.kill();
@@ -191,7 +193,7 @@ void TestDurability::ownerlessLockDoesNotHoldUpTheNextSave() {
 }
 
 void TestDurability::readOnlyStoreKeepsItsFile() {
-    const SettingsStore store(company(), u"read-only"_qs);
+    const SettingsStore store(company(), u"read-only"_s);
     store.save(storeSample(0));
     const QString path = store.location();
     const QByteArray before = contentsOf(path);
@@ -205,7 +207,7 @@ void TestDurability::readOnlyStoreKeepsItsFile() {
 }
 
 void TestDurability::fullStoreKeepsItsFile() {
-    const SettingsStore store(company(), u"full"_qs);
+    const SettingsStore store(company(), u"full"_s);
     store.save(storeSample(0));
     const QString path = store.location();
     const QByteArray before = contentsOf(path);
@@ -217,7 +219,7 @@ void TestDurability::fullStoreKeepsItsFile() {
     QCOMPARE(modeOf(path), 0600u);
     QCOMPARE(loadCopy(path), storeSample(0));
     const QStringList rest = QFileInfo(path).dir().entryList(QDir::Files | QDir::Hidden);
-    QVERIFY2(!rest.join(u' ').contains(u"full.conf."_qs), qPrintable(rest.join(u' ')));
+    QVERIFY2(!rest.join(u' ').contains(u"full.conf."_s), qPrintable(rest.join(u' ')));
 }
 
 QTEST_GUILESS_MAIN(TestDurability)

@@ -23,6 +23,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace tavrenode;
 using namespace std::chrono_literals;
 namespace id = forms::id;
@@ -65,7 +67,7 @@ public:
 // come and go with the simulated modules.
 QStringList openDescriptors() {
     QStringList targets;
-    const QDir fds(u"/proc/self/fd"_qs);
+    const QDir fds(u"/proc/self/fd"_s);
     for (const QString &fd : fds.entryList(QDir::AllEntries | QDir::NoDotAndDotDot)) {
         char target[4096] = {};
         const ssize_t length =
@@ -73,8 +75,8 @@ QStringList openDescriptors() {
         if (length < 0) // the listing's own descriptor, gone by now
             continue;
         const QString name = QString::fromLocal8Bit(target, length);
-        if (name != u"/dev/ptmx"_qs && name != u"/dev/pts/ptmx"_qs)
-            targets.append(fd + u" -> "_qs + name);
+        if (name != u"/dev/ptmx"_s && name != u"/dev/pts/ptmx"_s)
+            targets.append(fd + u" -> "_s + name);
     }
     return targets;
 }
@@ -110,7 +112,7 @@ private:
     QFileDevice::Permissions m_permissions;
 };
 
-const QString kLinkLost = u"The link to the module was lost: the device hung up or was removed."_qs;
+const QString kLinkLost = u"The link to the module was lost: the device hung up or was removed."_s;
 
 } // namespace
 
@@ -136,7 +138,7 @@ private:
 void TestFaults::initTestCase() {
     QVERIFY(m_config.isValid());
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
-    m_store = std::make_unique<SettingsStore>(u"Tavrenode Config"_qs, u"faults-test"_qs);
+    m_store = std::make_unique<SettingsStore>(u"Tavrenode Config"_s, u"faults-test"_s);
     m_dialog =
         std::make_unique<ConfigDialog>(ConfigServices{m_messages, m_naming, m_help, *m_store});
     m_dialog->show();
@@ -154,24 +156,24 @@ void TestFaults::faultyLink_data() {
     QTest::addColumn<QString>("detail");  // what its detail must contain
     QTest::addColumn<QList<int>>("blocks");
 
-    const QString open = u"Failed to open COM4:"_qs;
-    const QString write = u"Failed to write to COM4:"_qs;
-    const QString read = u"Failed to read from COM4:"_qs;
-    const QString failed = u"Programming Failed."_qs;
+    const QString open = u"Failed to open COM4:"_s;
+    const QString write = u"Failed to write to COM4:"_s;
+    const QString read = u"Failed to read from COM4:"_s;
+    const QString failed = u"Programming Failed."_s;
     const auto hangUp = [](int block, std::size_t at) {
         return Fault{Setup::None, {block, Reply::HangUp, 0, at}};
     };
 
     QTest::newRow("module gone before the port is opened")
-        << Fault{Setup::GoneBeforeOpen, {}} << open << u"No such file or directory"_qs
+        << Fault{Setup::GoneBeforeOpen, {}} << open << u"No such file or directory"_s
         << QList<int>{};
     QTest::newRow("device vanishes between open and write")
-        << Fault{Setup::VanishAfterOpen, {}} << write << u"Block 1 of 3."_qs << QList<int>{};
+        << Fault{Setup::VanishAfterOpen, {}} << write << u"Block 1 of 3."_s << QList<int>{};
     for (int block = 1; block <= 3; ++block) {
         QList<int> sent;
         for (int b = 1; b < block; ++b)
             sent.append(b);
-        const QString where = kLinkLost + u"\n\nBlock %1 of 3."_qs.arg(block);
+        const QString where = kLinkLost + u"\n\nBlock %1 of 3."_s.arg(block);
         QTest::addRow("hang-up as block %d begins", block)
             << hangUp(block, 0) << read << where << sent;
         QTest::addRow("hang-up in the middle of block %d", block)
@@ -182,7 +184,7 @@ void TestFaults::faultyLink_data() {
         if (block < 3)
             QTest::addRow("hang-up after acknowledging block %d", block)
                 << Fault{Setup::None, {block, Reply::AckAndHangUp}} << read
-                << kLinkLost + u"\n\nBlock %1 of 3."_qs.arg(block + 1) << sent;
+                << kLinkLost + u"\n\nBlock %1 of 3."_s.arg(block + 1) << sent;
     }
     QTest::newRow("hang-up after acknowledging block 3")
         << Fault{Setup::None, {3, Reply::AckAndHangUp}} << QString() << QString()
@@ -192,21 +194,21 @@ void TestFaults::faultyLink_data() {
         << QList<int>{1, 2, 3};
     QTest::newRow("acknowledgement and a wrong byte for block 1")
         << Fault{Setup::None, {1, Reply::Ack, 0, 64, 0ms, 0xAA}} << failed
-        << u"The module answered block 2 with 0xaa instead of 0x55."_qs << QList<int>{1, 2};
+        << u"The module answered block 2 with 0xaa instead of 0x55."_s << QList<int>{1, 2};
     QTest::newRow("wrong byte for block 2")
         << Fault{Setup::None, {2, Reply::Byte, 0x00}} << failed
-        << u"The module answered block 2 with 0x00 instead of 0x55."_qs << QList<int>{1, 2};
+        << u"The module answered block 2 with 0x00 instead of 0x55."_s << QList<int>{1, 2};
     QTest::newRow("answer to block 2 after 2.7 s")
         << Fault{Setup::None, {2, Reply::Ack, 0, 64, 2700ms}} << QString() << QString()
         << QList<int>{1, 2, 3};
     QTest::newRow("answer to block 2 after 3.3 s")
         << Fault{Setup::None, {2, Reply::Ack, 0, 64, 3300ms}} << read
-        << u"No answer within 3 seconds. Block 2 of 3."_qs << QList<int>{1, 2};
+        << u"No answer within 3 seconds. Block 2 of 3."_s << QList<int>{1, 2};
     QTest::newRow("port held by another program")
-        << Fault{Setup::HeldElsewhere, {}} << open << u"Another program may be using the port."_qs
+        << Fault{Setup::HeldElsewhere, {}} << open << u"Another program may be using the port."_s
         << QList<int>{};
     QTest::newRow("permission denied") << Fault{Setup::PermissionDenied, {}} << open
-                                       << u"Add it to the dialout group"_qs << QList<int>{};
+                                       << u"Add it to the dialout group"_s << QList<int>{};
 }
 
 void TestFaults::faultyLink() {

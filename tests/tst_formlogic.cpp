@@ -7,6 +7,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace tavrenode;
 
 using MaybePort = std::optional<std::int32_t>;
@@ -26,28 +28,28 @@ private Q_SLOTS:
 void TestFormLogic::comPortText_data() {
     QTest::addColumn<QString>("text");
     QTest::addColumn<MaybePort>("port");
-    QTest::newRow("plain") << u"4"_qs << MaybePort(4);
-    QTest::newRow("leading blanks") << u" \t 12"_qs << MaybePort(12);
-    QTest::newRow("plus sign") << u"+7"_qs << MaybePort(7);
-    QTest::newRow("negative") << u"-3"_qs << MaybePort(-3);
-    QTest::newRow("zero") << u"0"_qs << MaybePort(0);
-    QTest::newRow("letters after the digits") << u"3x"_qs << MaybePort(3);
-    QTest::newRow("blank after the digits") << u"5 6"_qs << MaybePort(5);
-    QTest::newRow("leading zeros") << u"0000000000000000000000000009"_qs << MaybePort(9);
-    QTest::newRow("largest") << u"2147483647"_qs << MaybePort(2147483647);
-    QTest::newRow("smallest") << u"-2147483648"_qs << MaybePort(-2147483647 - 1);
-    QTest::newRow("one beyond the largest") << u"2147483648"_qs << MaybePort();
-    QTest::newRow("one below the smallest") << u"-2147483649"_qs << MaybePort();
-    QTest::newRow("far beyond") << u"99999999999999999999999"_qs << MaybePort();
+    QTest::newRow("plain") << u"4"_s << MaybePort(4);
+    QTest::newRow("leading blanks") << u" \t 12"_s << MaybePort(12);
+    QTest::newRow("plus sign") << u"+7"_s << MaybePort(7);
+    QTest::newRow("negative") << u"-3"_s << MaybePort(-3);
+    QTest::newRow("zero") << u"0"_s << MaybePort(0);
+    QTest::newRow("letters after the digits") << u"3x"_s << MaybePort(3);
+    QTest::newRow("blank after the digits") << u"5 6"_s << MaybePort(5);
+    QTest::newRow("leading zeros") << u"0000000000000000000000000009"_s << MaybePort(9);
+    QTest::newRow("largest") << u"2147483647"_s << MaybePort(2147483647);
+    QTest::newRow("smallest") << u"-2147483648"_s << MaybePort(-2147483647 - 1);
+    QTest::newRow("one beyond the largest") << u"2147483648"_s << MaybePort();
+    QTest::newRow("one below the smallest") << u"-2147483649"_s << MaybePort();
+    QTest::newRow("far beyond") << u"99999999999999999999999"_s << MaybePort();
     QTest::newRow("empty") << QString() << MaybePort();
-    QTest::newRow("blank") << u"   "_qs << MaybePort();
-    QTest::newRow("letters") << u"COM4"_qs << MaybePort();
-    QTest::newRow("sign alone") << u"-"_qs << MaybePort();
-    QTest::newRow("blank between sign and digits") << u"- 4"_qs << MaybePort();
+    QTest::newRow("blank") << u"   "_s << MaybePort();
+    QTest::newRow("letters") << u"COM4"_s << MaybePort();
+    QTest::newRow("sign alone") << u"-"_s << MaybePort();
+    QTest::newRow("blank between sign and digits") << u"- 4"_s << MaybePort();
     QTest::newRow("digits past the 63rd character")
-        << QString(QString(63, u' ') + u"5"_qs) << MaybePort();
+        << QString(QString(63, u' ') + u"5"_s) << MaybePort();
     QTest::newRow("digits up to the 63rd character")
-        << QString(QString(62, u' ') + u"56"_qs) << MaybePort(5);
+        << QString(QString(62, u' ') + u"56"_s) << MaybePort(5);
     QTest::newRow("non-ASCII digits") << QString::fromUtf16(u"\u0664") << MaybePort();
 }
 

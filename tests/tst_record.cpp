@@ -8,6 +8,8 @@
 
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace tavrenode;
 
 using Tweak = std::function<void(ModuleSettings &)>;
@@ -162,11 +164,11 @@ void TestRecord::fields_data() {
         "00"
         "0000");
     row(
-        "name without tilde", [](ModuleSettings &s) { s.deviceName = u"Gate"_qs; }, 5,
+        "name without tilde", [](ModuleSettings &s) { s.deviceName = u"Gate"_s; }, 5,
         "4761746500"
         "6e6f6465203f3f3f00");
     row(
-        "tilde, a, tilde", [](ModuleSettings &s) { s.deviceName = u"~a~"_qs; }, 5,
+        "tilde, a, tilde", [](ModuleSettings &s) { s.deviceName = u"~a~"_s; }, 5,
         "10611a00"
         "656e6f6465203f3f3f00");
     row(
@@ -191,17 +193,17 @@ void TestRecord::fields_data() {
         "16-digit PIN", [](ModuleSettings &s) { s.pin = QString(16, u'9'); }, 59,
         QByteArray(QByteArray(16, '9') + '\0' + '\x02').toHex());
     row(
-        "short PIN keeps the prefill tail", [](ModuleSettings &s) { s.pin = u"1"_qs; }, 59,
+        "short PIN keeps the prefill tail", [](ModuleSettings &s) { s.pin = u"1"_s; }, 59,
         "3100393200");
     row(
-        "blank PIN", [](ModuleSettings &s) { s.pin = u"  "_qs; }, 59, "2020003200");
+        "blank PIN", [](ModuleSettings &s) { s.pin = u"  "_s; }, 59, "2020003200");
     row(
         "Latin-1 and Windows-1252 text",
-        [](ModuleSettings &s) { s.deviceName = u"Gr\u00f6\u00dfe \u20ac\u2122"_qs; }, 5,
+        [](ModuleSettings &s) { s.deviceName = u"Gr\u00f6\u00dfe \u20ac\u2122"_s; }, 5,
         "4772f6df6520809900");
     row(
         "characters outside the code page",
-        [](ModuleSettings &s) { s.deviceName = u"\u65e5\u672c~"_qs; }, 5, "3f3f1000");
+        [](ModuleSettings &s) { s.deviceName = u"\u65e5\u672c~"_s; }, 5, "3f3f1000");
     row(
         "a surrogate pair is one character",
         [](ModuleSettings &s) { s.pairMatchPrefix = QString::fromUtf16(u"a\U0001F600b"); }, 38,
@@ -253,7 +255,7 @@ void TestRecord::unknownDeviceTypeIsReportedAndStillBuilt() {
     settings.deviceType = deviceType;
     RecordingMessages messages;
     const ConfigRecord record = buildFresh(settings, messages);
-    QCOMPARE(messages.texts(), QStringList{u"Fault detected"_qs});
+    QCOMPARE(messages.texts(), QStringList{u"Fault detected"_s});
     QCOMPARE(bytesOf(record, 2, 3).toHex(), QByteArray("002052"));
     QCOMPARE(bytesOf(record, 5, 9), QByteArray("Tavrenode"));
 }
@@ -264,9 +266,9 @@ void TestRecord::untouchedBytesKeepThePreviousBuild() {
     ConfigRecord record{};
     record.back() = 0xAB; // past the written part: never touched
 
-    settings.deviceName = u"A long name for the first build"_qs;
+    settings.deviceName = u"A long name for the first build"_s;
     build(settings, record, messages);
-    settings.deviceName = u"Short"_qs;
+    settings.deviceName = u"Short"_s;
     build(settings, record, messages);
 
     // "Short", its terminator, the prefill's tail up to its terminator, then the first name.

@@ -10,6 +10,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 using namespace tavrenode;
 
 namespace {
@@ -22,7 +24,7 @@ ModuleSettings distinctSettings() {
     s.objectTransfer = 0, s.audio = 1, s.telephony = 0, s.information = 1;
     s.keyboard = 1, s.pointingDevice = 2, s.display = 1, s.camera = 1, s.scanner = 2;
     s.printer = 1;
-    s.deviceName = u"Gate ~~~~"_qs, s.pairMatchPrefix = u"Gate"_qs, s.pin = u"0042"_qs;
+    s.deviceName = u"Gate ~~~~"_s, s.pairMatchPrefix = u"Gate"_s, s.pin = u"0042"_s;
     s.matingMode = 1, s.securityMode = 0, s.limitedDiscoverable = 0, s.comPort = 17;
     s.masterSlaveMode = 5;
     return s;
@@ -55,30 +57,35 @@ private Q_SLOTS:
     void fileStaysPrivate();
     void saveReplacesTheFileWhole();
     void renamedExecutableHasItsOwnStore();
+    void otherFilesAreNeverRead_data();
+    void otherFilesAreNeverRead();
     void applicationName_data();
     void applicationName();
 
 private:
     QTemporaryDir m_config;
+    QTemporaryDir m_systemConfig;
     QString m_application;
     int m_case = 0;
 };
 
 void TestStore::initTestCase() {
     QVERIFY(m_config.isValid());
-    // Before the first QSettings: it reads the location once per process.
+    QVERIFY(m_systemConfig.isValid());
+    // Before the first QSettings: it reads the locations once per process.
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
+    qputenv("XDG_CONFIG_DIRS", QFile::encodeName(m_systemConfig.path()));
 }
 
 void TestStore::init() {
     // Each test its own application name: QSettings caches files it has seen.
-    m_application = u"tavrenode-test-"_qs + QString::number(++m_case);
+    m_application = u"tavrenode-test-"_s + QString::number(++m_case);
 }
 
 void TestStore::firstRunOpensWithDefaults() {
     const SettingsStore store(company(), m_application);
     const QString expectedPath =
-        m_config.path() + u"/Tavrenode Config/"_qs + m_application + u".conf"_qs;
+        m_config.path() + u"/Tavrenode Config/"_s + m_application + u".conf"_s;
     QCOMPARE(store.location(), expectedPath);
     QVERIFY(!QFile::exists(expectedPath));
 
@@ -88,7 +95,7 @@ void TestStore::firstRunOpensWithDefaults() {
     QCOMPARE(settings.comPort, 4);
     QCOMPARE(settings.baudRate, 0);
     QCOMPARE(settings.deviceType, 15);
-    QCOMPARE(settings.deviceName, u"Tavrenode ~~:~~:~~:~~:~~:~~"_qs);
+    QCOMPARE(settings.deviceName, u"Tavrenode ~~:~~:~~:~~:~~:~~"_s);
     // The first load already creates the (empty) store, private from the start.
     QVERIFY(QFile::exists(expectedPath));
     QCOMPARE(modeOf(expectedPath), 0600u);
@@ -102,10 +109,10 @@ void TestStore::everyFieldRoundTrips() {
     QCOMPARE(loaded, distinctSettings());
 
     QSettings file(store.location(), QSettings::IniFormat);
-    file.beginGroup(u"Tavrenode Prog"_qs);
+    file.beginGroup(u"Tavrenode Prog"_s);
     QCOMPARE(file.childKeys().size(), qsizetype(kStoreEntries.size()));
-    QCOMPARE(file.value(u"m_iComPort"_qs).toInt(), 17);
-    QCOMPARE(file.value(u"m_DevName"_qs).toString(), u"Gate ~~~~"_qs);
+    QCOMPARE(file.value(u"m_iComPort"_s).toInt(), 17);
+    QCOMPARE(file.value(u"m_DevName"_s).toString(), u"Gate ~~~~"_s);
 }
 
 void TestStore::baudIsStoredWithItsOffset() {
@@ -115,8 +122,8 @@ void TestStore::baudIsStoredWithItsOffset() {
     settings.deviceType = -1;
     store.save(settings);
     QSettings file(store.location(), QSettings::IniFormat);
-    QCOMPARE(file.value(u"Tavrenode Prog/m_cBaud"_qs).toInt(), 2);
-    QCOMPARE(file.value(u"Tavrenode Prog/m_DevType"_qs).toInt(), -1);
+    QCOMPARE(file.value(u"Tavrenode Prog/m_cBaud"_s).toInt(), 2);
+    QCOMPARE(file.value(u"Tavrenode Prog/m_DevType"_s).toInt(), -1);
 }
 
 void TestStore::storedNumbers_data() {
@@ -150,7 +157,7 @@ void TestStore::storedNumbers() {
 
     const SettingsStore store(company(), m_application);
     QFile file(store.location());
-    QVERIFY(QFileInfo(file).dir().mkpath(u"."_qs));
+    QVERIFY(QFileInfo(file).dir().mkpath(u"."_s));
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("[Tavrenode Prog]\n" + line + "\n");
     file.close();
@@ -163,17 +170,17 @@ void TestStore::storedNumbers() {
 
 void TestStore::textsRoundTrip_data() {
     QTest::addColumn<QString>("text");
-    QTest::newRow("commas") << u"a,b, c"_qs;
-    QTest::newRow("leading @") << u"@Variant(x)"_qs;
-    QTest::newRow("quotes") << u"\"quoted\" and 'single'"_qs;
-    QTest::newRow("backslashes") << u"C:\\dir\\\\x\\"_qs;
-    QTest::newRow("ini syntax") << u"[section]; x=y # not a comment"_qs;
-    QTest::newRow("blanks at the ends") << u"  padded  "_qs;
-    QTest::newRow("line breaks") << u"one\ntwo\r\nthree"_qs;
-    QTest::newRow("outside Latin-1") << u"Gr\u00fc\u00dfe \u65e5\u672c \u20ac"_qs;
+    QTest::newRow("commas") << u"a,b, c"_s;
+    QTest::newRow("leading @") << u"@Variant(x)"_s;
+    QTest::newRow("quotes") << u"\"quoted\" and 'single'"_s;
+    QTest::newRow("backslashes") << u"C:\\dir\\\\x\\"_s;
+    QTest::newRow("ini syntax") << u"[section]; x=y # not a comment"_s;
+    QTest::newRow("blanks at the ends") << u"  padded  "_s;
+    QTest::newRow("line breaks") << u"one\ntwo\r\nthree"_s;
+    QTest::newRow("outside Latin-1") << u"Gr\u00fc\u00dfe \u65e5\u672c \u20ac"_s;
     QTest::newRow("beyond the BMP") << QString::fromUtf16(u"\U0001F600~");
-    QTest::newRow("empty") << QString(u""_qs);
-    QTest::newRow("NUL inside") << QString(u"a"_qs + QChar(0) + u"b"_qs);
+    QTest::newRow("empty") << QString(u""_s);
+    QTest::newRow("NUL inside") << QString(u"a"_s + QChar(0) + u"b"_s);
 }
 
 void TestStore::textsRoundTrip() {
@@ -214,7 +221,7 @@ void TestStore::damagedFiles() {
     QFETCH(QByteArray, content);
     const SettingsStore store(company(), m_application);
     QFile file(store.location());
-    QVERIFY(QFileInfo(file).dir().mkpath(u"."_qs));
+    QVERIFY(QFileInfo(file).dir().mkpath(u"."_s));
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(content);
     file.close();
@@ -256,7 +263,7 @@ void TestStore::renamedExecutableHasItsOwnStore() {
     const SettingsStore original(company(), m_application);
     original.save(distinctSettings());
 
-    const SettingsStore renamed(company(), m_application + u"-copy"_qs);
+    const SettingsStore renamed(company(), m_application + u"-copy"_s);
     ModuleSettings settings;
     renamed.load(settings);
     QCOMPARE(settings, SettingsStore::defaults());
@@ -267,13 +274,56 @@ void TestStore::renamedExecutableHasItsOwnStore() {
     QCOMPARE(untouched, distinctSettings());
 }
 
+void TestStore::otherFilesAreNeverRead_data() {
+    QTest::addColumn<QString>("file"); // relative to the user's or the system's folder
+    QTest::addColumn<bool>("system");
+    QTest::newRow("the company's file for the user") << u"Tavrenode Config.conf"_s << false;
+    QTest::newRow("the tool's file for all users") << u"Tavrenode Config/%1.conf"_s << true;
+    QTest::newRow("the company's file for all users") << u"Tavrenode Config.conf"_s << true;
+}
+
+void TestStore::otherFilesAreNeverRead() {
+    QFETCH(QString, file);
+    QFETCH(bool, system);
+
+    const QString path = (system ? m_systemConfig : m_config).filePath(file.arg(m_application));
+    QVERIFY(QFileInfo(path).dir().mkpath(u"."_s));
+    QFile other(path);
+    QVERIFY(other.open(QIODevice::WriteOnly));
+    other.write("[Tavrenode%20Prog]\nm_iComPort=9\nm_PIN=1111\nm_DevType=3\nm_cBaud=6\n");
+    other.close();
+    // The tool's own file holds one entry; every other takes its default.
+    const SettingsStore store(company(), m_application);
+    QFile own(store.location());
+    QVERIFY(QFileInfo(own).dir().mkpath(u"."_s));
+    QVERIFY(own.open(QIODevice::WriteOnly));
+    own.write("[Tavrenode%20Prog]\nm_cBaud=5\n");
+    own.close();
+
+    ModuleSettings settings;
+    store.load(settings);
+    QFile::remove(path);
+    ModuleSettings expected = SettingsStore::defaults();
+    expected.baudRate = 2;
+    QCOMPARE(settings, expected);
+
+    // A renamed executable opens with the defaults, whatever else there is.
+    ModuleSettings renamed;
+    QVERIFY(other.open(QIODevice::WriteOnly));
+    other.write("[Tavrenode%20Prog]\nm_iComPort=9\n");
+    other.close();
+    SettingsStore(company(), m_application + u"-renamed"_s).load(renamed);
+    QFile::remove(path);
+    QCOMPARE(renamed, SettingsStore::defaults());
+}
+
 void TestStore::applicationName_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QString>("name");
-    QTest::newRow("Linux") << u"/usr/bin/tavrenode-config"_qs << u"tavrenode-config"_qs;
-    QTest::newRow("Windows") << u"C:/Program Files/Tavrenode/TavrenodeConfig.exe"_qs
-                             << u"TavrenodeConfig"_qs;
-    QTest::newRow("dots in the name") << u"/opt/tool.v2.bin"_qs << u"tool.v2"_qs;
+    QTest::newRow("Linux") << u"/usr/bin/tavrenode-config"_s << u"tavrenode-config"_s;
+    QTest::newRow("Windows") << u"C:/Program Files/Tavrenode/TavrenodeConfig.exe"_s
+                             << u"TavrenodeConfig"_s;
+    QTest::newRow("dots in the name") << u"/opt/tool.v2.bin"_s << u"tool.v2"_s;
 }
 
 void TestStore::applicationName() {

@@ -8,12 +8,18 @@
 #include "SettingsStore.h"
 #include "SimulatedModule.h"
 
+#include <fcntl.h>
+#include <termios.h>
+#include <unistd.h>
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
+
+using namespace Qt::StringLiterals;
 
 using namespace tavrenode;
 using namespace std::chrono_literals;
@@ -24,7 +30,7 @@ Q_DECLARE_METATYPE(tavrenode::BlockFailure)
 namespace {
 
 int openDescriptors() {
-    return int(QDir(u"/proc/self/fd"_qs).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size());
+    return int(QDir(u"/proc/self/fd"_s).entryList(QDir::AllEntries | QDir::NoDotAndDotDot).size());
 }
 
 // A device that answers from a script, for the protocol on its own.
@@ -82,6 +88,8 @@ private Q_SLOTS:
     void openFailures();
     void portHeldByAnotherProgram();
     void consecutiveRunsEachProgramTheModule();
+    void lineSettingsStayTheDevices_data();
+    void lineSettingsStayTheDevices();
     void simulatorProgramPrintsTheDecodedRecord();
 };
 
@@ -134,18 +142,18 @@ void TestTransfer::overPseudoTerminal_data() {
     QTest::newRow("module acknowledges every block")
         << SimScript{} << QStringList{} << QList<int>{1, 2, 3} << QString();
     QTest::newRow("block 2 answered with 0x00")
-        << SimScript{2, Reply::Byte, 0x00} << QStringList{u"Programming Failed."_qs, kHint}
-        << QList<int>{1, 2} << u"The module answered block 2 with 0x00 instead of 0x55."_qs;
+        << SimScript{2, Reply::Byte, 0x00} << QStringList{u"Programming Failed."_s, kHint}
+        << QList<int>{1, 2} << u"The module answered block 2 with 0x00 instead of 0x55."_s;
     QTest::newRow("block 1 answered with 0xAA")
-        << SimScript{1, Reply::Byte, 0xAA} << QStringList{u"Programming Failed."_qs, kHint}
-        << QList<int>{1} << u"The module answered block 1 with 0xaa instead of 0x55."_qs;
+        << SimScript{1, Reply::Byte, 0xAA} << QStringList{u"Programming Failed."_s, kHint}
+        << QList<int>{1} << u"The module answered block 1 with 0xaa instead of 0x55."_s;
     QTest::newRow("no answer to block 3")
-        << SimScript{3, Reply::Silence, 0} << QStringList{u"Failed to read from COM4:"_qs, kHint}
-        << QList<int>{1, 2, 3} << u"No answer within 0.3 seconds. Block 3 of 3."_qs;
+        << SimScript{3, Reply::Silence, 0} << QStringList{u"Failed to read from COM4:"_s, kHint}
+        << QList<int>{1, 2, 3} << u"No answer within 0.3 seconds. Block 3 of 3."_s;
     QTest::newRow("hang-up after block 1")
-        << SimScript{1, Reply::HangUp, 0} << QStringList{u"Failed to read from COM4:"_qs, kHint}
+        << SimScript{1, Reply::HangUp, 0} << QStringList{u"Failed to read from COM4:"_s, kHint}
         << QList<int>{1}
-        << u"The link to the module was lost: the device hung up or was removed.\n\nBlock 1 of 3."_qs;
+        << u"The link to the module was lost: the device hung up or was removed.\n\nBlock 1 of 3."_s;
 }
 
 void TestTransfer::overPseudoTerminal() {
@@ -190,8 +198,8 @@ void TestTransfer::silentModuleTimesOutAfterThreeSeconds() {
     clock.start();
     transfer.run(settings, record);
     QVERIFY2(clock.elapsed() >= 2900, "gave up before the module's time-out");
-    QCOMPARE(shown.texts(), (QStringList{u"Failed to read from COM12:"_qs, kHint}));
-    QCOMPARE(shown.messages.first().detail, u"No answer within 3 seconds. Block 1 of 3."_qs);
+    QCOMPARE(shown.texts(), (QStringList{u"Failed to read from COM12:"_s, kHint}));
+    QCOMPARE(shown.messages.first().detail, u"No answer within 3 seconds. Block 1 of 3."_s);
     QCOMPARE(module.blocks(), QList<int>{1});
 }
 
@@ -201,10 +209,10 @@ void TestTransfer::openFailures_data() {
     QTest::addColumn<QString>("detailContains");
 
     QTest::newRow("absent, others present")
-        << u"/dev/rfcomm-absent-7"_qs << QStringList{u"/dev/rfcomm0"_qs, u"/dev/rfcomm3"_qs}
-        << u"Bluetooth serial ports present: /dev/rfcomm0, /dev/rfcomm3"_qs;
+        << u"/dev/rfcomm-absent-7"_s << QStringList{u"/dev/rfcomm0"_s, u"/dev/rfcomm3"_s}
+        << u"Bluetooth serial ports present: /dev/rfcomm0, /dev/rfcomm3"_s;
     QTest::newRow("absent, none present")
-        << u"/dev/rfcomm-absent-7"_qs << QStringList{} << u"No Bluetooth serial port exists"_qs;
+        << u"/dev/rfcomm-absent-7"_s << QStringList{} << u"No Bluetooth serial port exists"_s;
     QTest::newRow("not a serial device") << QString() << QStringList{} << QString();
 }
 
@@ -215,7 +223,7 @@ void TestTransfer::openFailures() {
 
     QTemporaryDir dir;
     if (path.isEmpty()) { // a plain file is no terminal
-        path = dir.filePath(u"plain"_qs);
+        path = dir.filePath(u"plain"_s);
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
@@ -229,7 +237,7 @@ void TestTransfer::openFailures() {
     const int descriptorsBefore = openDescriptors();
     transfer.run(settings, record);
     QCOMPARE(openDescriptors(), descriptorsBefore);
-    QCOMPARE(shown.texts(), (QStringList{u"Failed to open COM7:"_qs, kHint}));
+    QCOMPARE(shown.texts(), (QStringList{u"Failed to open COM7:"_s, kHint}));
     const QString detail = shown.messages.first().detail;
     QVERIFY2(!detail.isEmpty(), "the system's reason is missing");
     QVERIFY2(detail.contains(detailContains), qPrintable(detail));
@@ -248,8 +256,8 @@ void TestTransfer::portHeldByAnotherProgram() {
     ProgrammingTransfer transfer(shown, naming);
     ConfigRecord record{};
     transfer.run(SettingsStore::defaults(), record);
-    QCOMPARE(shown.texts(), (QStringList{u"Failed to open COM4:"_qs, kHint}));
-    QVERIFY2(shown.messages.first().detail.contains(u"Another program may be using the port."_qs),
+    QCOMPARE(shown.texts(), (QStringList{u"Failed to open COM4:"_s, kHint}));
+    QVERIFY2(shown.messages.first().detail.contains(u"Another program may be using the port."_s),
              qPrintable(shown.messages.first().detail));
     QCOMPARE(module.blocks(), QList<int>{});
 }
@@ -263,7 +271,7 @@ void TestTransfer::consecutiveRunsEachProgramTheModule() {
     ConfigRecord record{};
 
     transfer.run(settings, record);
-    settings.pin = u"0000"_qs;
+    settings.pin = u"0000"_s;
     transfer.run(settings, record);
     QCOMPARE(shown.texts(), QStringList{});
     QTRY_COMPARE(module.records().size(), 2);
@@ -271,13 +279,91 @@ void TestTransfer::consecutiveRunsEachProgramTheModule() {
     QCOMPARE(record[59], '0');
 }
 
+namespace {
+
+// What the transfer must leave alone: the speed, the stop bits and parity, and flow control.
+struct LineSettings {
+    speed_t speed = B9600;
+    tcflag_t control = 0; // CSTOPB, PARENB, PARODD, CRTSCTS, CLOCAL, HUPCL
+    tcflag_t input = 0;   // IXON, IXOFF, IXANY
+    bool operator==(const LineSettings &) const = default;
+};
+
+constexpr tcflag_t kControlKept = CSTOPB | PARENB | PARODD | CRTSCTS | CLOCAL | HUPCL;
+constexpr tcflag_t kInputKept = IXON | IXOFF | IXANY;
+
+LineSettings lineSettingsOf(const termios &tio) {
+    return {::cfgetospeed(&tio), tio.c_cflag & kControlKept, tio.c_iflag & kInputKept};
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(LineSettings)
+
+void TestTransfer::lineSettingsStayTheDevices_data() {
+    QTest::addColumn<LineSettings>("line");
+    // A pseudo-terminal keeps what a serial device keeps, except the data bits and parity,
+    // which it always has at 8 and none.
+    QTest::newRow("115200 baud, two stop bits, RTS/CTS")
+        << LineSettings{B115200, CSTOPB | CRTSCTS | CLOCAL, 0};
+    QTest::newRow("1200 baud, XON/XOFF, modem lines and hang-up on close")
+        << LineSettings{B1200, HUPCL, IXON | IXOFF | IXANY};
+    QTest::newRow("230400 baud, everything else off") << LineSettings{B230400, 0, 0};
+}
+
+void TestTransfer::lineSettingsStayTheDevices() {
+    QFETCH(LineSettings, line);
+
+    SimulatedModule module;
+    // Set up as the system would have it before the tool runs: a cooked terminal with the
+    // row's line settings. The observer keeps the device open to look at it throughout.
+    const int observer = ::open(QFile::encodeName(module.path()).constData(),
+                                O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    QVERIFY(observer >= 0);
+    termios before{};
+    QCOMPARE(::tcgetattr(observer, &before), 0);
+    before.c_lflag |= ICANON | ECHO | ISIG | IEXTEN;
+    before.c_oflag |= OPOST;
+    before.c_cflag = (before.c_cflag & ~kControlKept) | line.control;
+    before.c_iflag = (before.c_iflag & ~kInputKept) | line.input;
+    QCOMPARE(::cfsetspeed(&before, line.speed), 0);
+    QCOMPARE(::tcsetattr(observer, TCSANOW, &before), 0);
+    QCOMPARE(::tcgetattr(observer, &before), 0);
+    QCOMPARE(lineSettingsOf(before), line);
+
+    const FixedNaming naming(module.path());
+    RecordingMessages shown;
+    ProgrammingTransfer transfer(shown, naming);
+    termios whileOpen{};
+    transfer.setAfterOpen([&] { ::tcgetattr(observer, &whileOpen); });
+    ConfigRecord record{};
+    transfer.run(SettingsStore::defaults(), record);
+    QCOMPARE(shown.texts(), QStringList{});
+    QTRY_COMPARE(module.records().size(), 1);
+    QCOMPARE(module.records().first(), record);
+
+    // While open: the same line, but raw bytes.
+    QCOMPARE(lineSettingsOf(whileOpen), line);
+    QCOMPARE(whileOpen.c_lflag & (ICANON | ECHO | ISIG | IEXTEN), tcflag_t(0));
+    QCOMPARE(whileOpen.c_oflag & OPOST, tcflag_t(0));
+    // After closing: all of it as it was.
+    termios after{};
+    QCOMPARE(::tcgetattr(observer, &after), 0);
+    ::close(observer);
+    QCOMPARE(lineSettingsOf(after), line);
+    QCOMPARE(after.c_iflag, before.c_iflag);
+    QCOMPARE(after.c_oflag, before.c_oflag);
+    QCOMPARE(after.c_cflag, before.c_cflag);
+    QCOMPARE(after.c_lflag, before.c_lflag);
+}
+
 void TestTransfer::simulatorProgramPrintsTheDecodedRecord() {
     QProcess simulator;
-    simulator.start(QString::fromUtf8(TAVRENODE_SIM_PATH), {u"--records"_qs, u"1"_qs});
+    simulator.start(QString::fromUtf8(TAVRENODE_SIM_PATH), {u"--records"_s, u"1"_s});
     QVERIFY(simulator.waitForStarted());
     QVERIFY(simulator.waitForReadyRead(5000));
     const QString first = QString::fromUtf8(simulator.readLine()).trimmed();
-    QVERIFY2(first.startsWith(u"device /dev/pts/"_qs), qPrintable(first));
+    QVERIFY2(first.startsWith(u"device /dev/pts/"_s), qPrintable(first));
 
     const FixedNaming naming(first.mid(7));
     RecordingMessages shown;
@@ -291,19 +377,19 @@ void TestTransfer::simulatorProgramPrintsTheDecodedRecord() {
     const QString output = QString::fromUtf8(simulator.readAllStandardOutput());
     QVERIFY2(output.contains(QString::fromStdString(describeRecord(record))), qPrintable(output));
     const QStringList expected{
-        u"0x03  Low until initialized, 1Hz if unconnected, high if connected"_qs,
-        u"0x04  9600 baud"_qs,
-        u"0x522204  major 2 (phone), minor 0x04 (Cellphone)"_qs,
-        u"limited discoverable: yes"_qs,
-        u"services: networking, object transfer, telephony"_qs,
-        u"\"Tavrenode {1}{2}:{3}{4}:{5}{6}:{7}{8}:{9}{10}:{11}{12}\""_qs,
-        u"\"7392\""_qs,
-        u"0x02  Authentication and encryption"_qs,
-        u"0x02  If high at power-up, enters WFP mode.  If low, master mode."_qs,
-        u"000 03 04 04 22 52 54 61 76  72 65 6E 6F 64 65 20 10"_qs,
+        u"0x03  Low until initialized, 1Hz if unconnected, high if connected"_s,
+        u"0x04  9600 baud"_s,
+        u"0x522204  major 2 (phone), minor 0x04 (Cellphone)"_s,
+        u"limited discoverable: yes"_s,
+        u"services: networking, object transfer, telephony"_s,
+        u"\"Tavrenode {1}{2}:{3}{4}:{5}{6}:{7}{8}:{9}{10}:{11}{12}\""_s,
+        u"\"7392\""_s,
+        u"0x02  Authentication and encryption"_s,
+        u"0x02  If high at power-up, enters WFP mode.  If low, master mode."_s,
+        u"000 03 04 04 22 52 54 61 76  72 65 6E 6F 64 65 20 10"_s,
     };
     for (const QString &line : expected)
-        QVERIFY2(output.contains(line), qPrintable(line + u"\n---\n"_qs + output));
+        QVERIFY2(output.contains(line), qPrintable(line + u"\n---\n"_s + output));
 }
 
 QTEST_GUILESS_MAIN(TestTransfer)

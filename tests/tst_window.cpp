@@ -25,6 +25,8 @@
 #include <QTest>
 #include <QTimer>
 
+using namespace Qt::StringLiterals;
+
 using namespace tavrenode;
 using namespace std::chrono_literals;
 namespace id = forms::id;
@@ -55,7 +57,7 @@ const QString kZeroLengthPin =
     u"A zero-length PIN code is not permitted.\r\n\r\n"
     u"To turn off PIN codes specify \"No security\" in the security mode box.\r\n"
     u"A PIN code always has to be specified because some remote devices    \r\n"
-    u"insist on using security, even if you do not enable it on Tavrenode.    "_qs;
+    u"insist on using security, even if you do not enable it on Tavrenode.    "_s;
 
 } // namespace
 
@@ -116,8 +118,8 @@ void TestWindow::initTestCase() {
 void TestWindow::init() {
     m_module = std::make_unique<SimulatedModule>();
     m_naming = std::make_unique<FixedNaming>(m_module->path());
-    m_store = std::make_unique<SettingsStore>(u"Tavrenode Config"_qs,
-                                              u"window-test-"_qs + QString::number(++m_case));
+    m_store = std::make_unique<SettingsStore>(u"Tavrenode Config"_s,
+                                              u"window-test-"_s + QString::number(++m_case));
     m_messages = {};
     m_help = {};
 }
@@ -138,14 +140,14 @@ ConfigDialog &TestWindow::open() {
 
 void TestWindow::writeStore(const QByteArray &entries) {
     QFile file(m_store->location());
-    QFileInfo(file).dir().mkpath(u"."_qs);
+    QFileInfo(file).dir().mkpath(u"."_s);
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write("[Tavrenode Prog]\n" + entries);
 }
 
 QVariant TestWindow::stored(const char *entry) const {
     return QSettings(m_store->location(), QSettings::IniFormat)
-        .value(u"Tavrenode Prog/"_qs + QString::fromLatin1(entry));
+        .value(u"Tavrenode Prog/"_s + QString::fromLatin1(entry));
 }
 
 void TestWindow::type(int controlId, const QString &text) {
@@ -162,17 +164,17 @@ void TestWindow::opensWithTheDefaults() {
     open();
     QCOMPARE(m_messages.texts(), QStringList{});
     QCOMPARE(m_dialog->settings(), SettingsStore::defaults());
-    QCOMPARE(control<QComboBox>(id::DeviceType)->currentText(), u"Cellphone"_qs);
+    QCOMPARE(control<QComboBox>(id::DeviceType)->currentText(), u"Cellphone"_s);
     QCOMPARE(control<QComboBox>(id::DeviceType)->count(), 47);
-    QCOMPARE(control<QComboBox>(id::BaudRate)->currentText(), u"9600 baud"_qs);
-    QCOMPARE(control<QLineEdit>(id::ComPort)->text(), u"4"_qs);
+    QCOMPARE(control<QComboBox>(id::BaudRate)->currentText(), u"9600 baud"_s);
+    QCOMPARE(control<QLineEdit>(id::ComPort)->text(), u"4"_s);
     QCOMPARE(control<QLineEdit>(id::DeviceName)->maxLength(), 31);
     QCOMPARE(control<QLineEdit>(id::PairMatchPrefix)->maxLength(), 20);
     QCOMPARE(control<QLineEdit>(id::Pin)->maxLength(), 16);
     QVERIFY(control<QCheckBox>(id::Networking)->isChecked());
     QVERIFY(control<QPushButton>(id::Program)->isEnabled());
     QCOMPARE(m_dialog->focusWidget(), m_dialog->control(id::Close));
-    QCOMPARE(m_dialog->windowTitle(), u"Tavrenode Configuration Tool"_qs);
+    QCOMPARE(m_dialog->windowTitle(), u"Tavrenode Configuration Tool"_s);
     QVERIFY(std::all_of(m_dialog->record().begin(), m_dialog->record().end(),
                         [](std::uint8_t byte) { return byte == 0; }));
 }
@@ -203,34 +205,34 @@ void TestWindow::subTypeBoxesFollowTheDeviceType() {
 void TestWindow::comPortBoxControlsTheButton() {
     open();
     auto *program = control<QPushButton>(id::Program);
-    type(id::ComPort, u"0"_qs);
+    type(id::ComPort, u"0"_s);
     QVERIFY(!program->isEnabled());
-    type(id::ComPort, u"3"_qs);
+    type(id::ComPort, u"3"_s);
     QVERIFY(program->isEnabled());
     QCOMPARE(m_dialog->settings().comPort, 3);
     QCOMPARE(m_messages.texts(), QStringList{});
 
     // Emptied: asked for a number at once; the button keeps the state of the last number.
     type(id::ComPort, QString());
-    QCOMPARE(m_messages.texts(), QStringList{u"Please enter an integer."_qs});
+    QCOMPARE(m_messages.texts(), QStringList{u"Please enter an integer."_s});
     QVERIFY(program->isEnabled());
     QCOMPARE(m_dialog->settings().comPort, 3);
 
     m_messages = {};
-    type(id::ComPort, u"7x"_qs);
+    type(id::ComPort, u"7x"_s);
     QCOMPARE(m_dialog->settings().comPort, 7);
     QCOMPARE(m_messages.texts(), QStringList{});
 }
 
 void TestWindow::lettersInThePortBoxStopProgramming() {
     open();
-    type(id::ComPort, u"abc"_qs);
+    type(id::ComPort, u"abc"_s);
     m_messages = {};
     QTest::mouseClick(control<QPushButton>(id::Program), Qt::LeftButton);
-    QCOMPARE(m_messages.texts(), QStringList{u"Please enter an integer."_qs});
+    QCOMPARE(m_messages.texts(), QStringList{u"Please enter an integer."_s});
     QCOMPARE(m_dialog->focusWidget(), m_dialog->control(id::ComPort));
     // Each letter was refused as it was typed, and selected to be typed over.
-    QCOMPARE(control<QLineEdit>(id::ComPort)->selectedText(), u"c"_qs);
+    QCOMPARE(control<QLineEdit>(id::ComPort)->selectedText(), u"c"_s);
     QTest::qWait(100);
     QCOMPARE(m_module->blocks(), QList<int>{});
     QVERIFY(!stored("m_iComPort").isValid()); // nothing saved
@@ -241,8 +243,8 @@ void TestWindow::programmingSendsTheFormAndSaves() {
     open();
     control<QComboBox>(id::DeviceType)->setCurrentIndex(2); // joystick
     control<QCheckBox>(id::Keyboard)->setChecked(true);
-    type(id::Pin, u"2468"_qs);
-    type(id::DeviceName, u"Pad ~~"_qs);
+    type(id::Pin, u"2468"_s);
+    type(id::DeviceName, u"Pad ~~"_s);
     QTest::mouseClick(control<QPushButton>(id::Program), Qt::LeftButton);
 
     QCOMPARE(m_messages.texts(), QStringList{});
@@ -254,8 +256,8 @@ void TestWindow::programmingSendsTheFormAndSaves() {
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(&sent[5]), 7),
              QByteArray("Pad \x10\x1a\0", 7));
     QCOMPARE(QByteArray(reinterpret_cast<const char *>(&sent[59]), 5), QByteArray("2468\0", 5));
-    QCOMPARE(stored("m_PIN").toString(), u"2468"_qs);
-    QCOMPARE(stored("m_DevName").toString(), u"Pad ~~"_qs);
+    QCOMPARE(stored("m_PIN").toString(), u"2468"_s);
+    QCOMPARE(stored("m_DevName").toString(), u"Pad ~~"_s);
     QCOMPARE(stored("m_DevType").toInt(), 2);
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
 }
@@ -265,7 +267,7 @@ void TestWindow::failedRunShowsItsMessagesUnderTheBusyCursor() {
     m_naming = std::make_unique<FixedNaming>(m_module->path());
     open();
     QTest::mouseClick(control<QPushButton>(id::Program), Qt::LeftButton);
-    QCOMPARE(m_messages.texts(), (QStringList{u"Programming Failed."_qs, kHint}));
+    QCOMPARE(m_messages.texts(), (QStringList{u"Programming Failed."_s, kHint}));
     QCOMPARE(m_messages.busy, (QList<bool>{true, true}));
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
     QCOMPARE(m_module->blocks(), (QList<int>{1, 2}));
@@ -285,7 +287,7 @@ void TestWindow::emptyPinIsRefused() {
 
 void TestWindow::blankPinIsAccepted() {
     open();
-    type(id::Pin, u"  "_qs);
+    type(id::Pin, u"  "_s);
     QTest::mouseClick(control<QPushButton>(id::Program), Qt::LeftButton);
     QCOMPARE(m_messages.texts(), QStringList{});
     QTRY_COMPARE(m_module->records().size(), 1);
@@ -302,7 +304,7 @@ void TestWindow::listWithoutSelectionIsRefused() {
 
     QTest::mouseClick(control<QPushButton>(id::Program), Qt::LeftButton);
     QCOMPARE(m_messages.texts(),
-             QStringList{u"Please choose a line in the \"Baud rate\" list before programming."_qs});
+             QStringList{u"Please choose a line in the \"Baud rate\" list before programming."_s});
     QTest::qWait(100);
     QCOMPARE(m_module->blocks(), QList<int>{});
 
@@ -316,18 +318,18 @@ void TestWindow::longStoredTextStopsEveryRead() {
     const QByteArray longName(40, 'n');
     writeStore("m_DevName=" + longName + "\nm_PIN=1111\nm_iComPort=9\nm_iSlaveMaster=4\n");
     open();
-    QCOMPARE(m_messages.texts(), QStringList{u"Please enter no more than 31 characters."_qs});
+    QCOMPARE(m_messages.texts(), QStringList{u"Please enter no more than 31 characters."_s});
     QCOMPARE(control<QLineEdit>(id::DeviceName)->text(), QString::fromLatin1(longName));
 
     // Later fields keep their loaded values while the read stops at the name.
     control<QComboBox>(id::MasterSlave)->setCurrentIndex(0);
-    type(id::ComPort, u"5"_qs);
+    type(id::ComPort, u"5"_s);
     QCOMPARE(m_dialog->settings().comPort, 9);
     QCOMPARE(m_dialog->settings().masterSlaveMode, 4);
 
     // Shortened, the form reads through again and the limit holds.
-    type(id::DeviceName, u"Short"_qs);
-    type(id::ComPort, u"6"_qs);
+    type(id::DeviceName, u"Short"_s);
+    type(id::ComPort, u"6"_s);
     QCOMPARE(m_dialog->settings().comPort, 6);
     QCOMPARE(m_dialog->settings().masterSlaveMode, 0);
     QCOMPARE(control<QLineEdit>(id::DeviceName)->maxLength(), 31);
@@ -353,15 +355,15 @@ void TestWindow::storedBoxValues() {
 void TestWindow::closeSavesEvenWithABadPort() {
     writeStore("m_iSlaveMaster=1\n");
     open();
-    type(id::Pin, u"9999"_qs);
-    type(id::ComPort, u"x"_qs);
+    type(id::Pin, u"9999"_s);
+    type(id::ComPort, u"x"_s);
     control<QComboBox>(id::MasterSlave)->setCurrentIndex(5);
     m_messages = {};
     QTest::mouseClick(control<QPushButton>(id::Close), Qt::LeftButton);
-    QCOMPARE(m_messages.texts(), QStringList{u"Please enter an integer."_qs});
+    QCOMPARE(m_messages.texts(), QStringList{u"Please enter an integer."_s});
     QVERIFY(!m_dialog->isVisible());
     QCOMPARE(m_dialog->result(), int(QDialog::Rejected));
-    QCOMPARE(stored("m_PIN").toString(), u"9999"_qs);
+    QCOMPARE(stored("m_PIN").toString(), u"9999"_s);
     QCOMPARE(stored("m_iComPort").toInt(), 4);
     QCOMPARE(stored("m_iSlaveMaster").toInt(), 1); // after the port box: not read
 }
@@ -376,44 +378,44 @@ void TestWindow::enterOnCloseButtonCloses() {
 
 void TestWindow::enterInAnEditBoxClosesAndSaves() {
     open();
-    type(id::PairMatchPrefix, u"Mine"_qs);
+    type(id::PairMatchPrefix, u"Mine"_s);
     QTest::keyClick(control<QLineEdit>(id::PairMatchPrefix), Qt::Key_Return);
     QVERIFY(!m_dialog->isVisible());
     QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
-    QCOMPARE(stored("m_PairStub").toString(), u"Mine"_qs);
+    QCOMPARE(stored("m_PairStub").toString(), u"Mine"_s);
 }
 
 void TestWindow::enterWithABadPortKeepsTheWindowOpen() {
     open();
-    type(id::ComPort, u"?"_qs);
+    type(id::ComPort, u"?"_s);
     m_messages = {};
     QTest::keyClick(control<QLineEdit>(id::ComPort), Qt::Key_Enter, Qt::KeypadModifier);
-    QCOMPARE(m_messages.texts(), QStringList{u"Please enter an integer."_qs});
+    QCOMPARE(m_messages.texts(), QStringList{u"Please enter an integer."_s});
     QVERIFY(m_dialog->isVisible());
     QVERIFY(!stored("m_iComPort").isValid());
 }
 
 void TestWindow::escapeSaves() {
     open();
-    type(id::DeviceName, u"Esc"_qs);
+    type(id::DeviceName, u"Esc"_s);
     QTest::keyClick(control<QLineEdit>(id::DeviceName), Qt::Key_Escape);
     QVERIFY(!m_dialog->isVisible());
-    QCOMPARE(stored("m_DevName").toString(), u"Esc"_qs);
+    QCOMPARE(stored("m_DevName").toString(), u"Esc"_s);
 }
 
 void TestWindow::changesSurviveARestart() {
     open();
     control<QComboBox>(id::SecurityMode)->setCurrentIndex(0);
     control<QCheckBox>(id::Positioning)->setChecked(true);
-    type(id::ComPort, u"12"_qs);
+    type(id::ComPort, u"12"_s);
     m_dialog->close();
     const ModuleSettings before = m_dialog->settings();
 
     open();
     QCOMPARE(m_dialog->settings(), before);
-    QCOMPARE(control<QComboBox>(id::SecurityMode)->currentText(), u"No security"_qs);
+    QCOMPARE(control<QComboBox>(id::SecurityMode)->currentText(), u"No security"_s);
     QVERIFY(control<QCheckBox>(id::Positioning)->isChecked());
-    QCOMPARE(control<QLineEdit>(id::ComPort)->text(), u"12"_qs);
+    QCOMPARE(control<QLineEdit>(id::ComPort)->text(), u"12"_s);
 }
 
 void TestWindow::f1AsksForTheFormsTopic() {
@@ -424,7 +426,7 @@ void TestWindow::f1AsksForTheFormsTopic() {
 
     m_help.works = false;
     QTest::keyClick(m_dialog->control(id::Pin), Qt::Key_F1);
-    QCOMPARE(m_messages.texts(), QStringList{u"Failed to launch help."_qs});
+    QCOMPARE(m_messages.texts(), QStringList{u"Failed to launch help."_s});
 
     AboutDialog about(m_help, m_messages);
     QTest::keyClick(&about, Qt::Key_F1);
@@ -446,7 +448,7 @@ void TestWindow::aboutBoxFromTheContextMenu() {
             const auto labels = about->findChildren<QLabel *>();
             for (QLabel *label : labels) {
                 if (QRegularExpression(
-                        u"^[A-Z][a-z]{2} [ 1-3][0-9] [0-9]{4}  [0-9]{2}:[0-9]{2}:[0-9]{2}$"_qs)
+                        u"^[A-Z][a-z]{2} [ 1-3][0-9] [0-9]{4}  [0-9]{2}:[0-9]{2}:[0-9]{2}$"_s)
                         .match(label->text())
                         .hasMatch())
                     stamp = label->text();
@@ -459,7 +461,7 @@ void TestWindow::aboutBoxFromTheContextMenu() {
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
                             m_dialog->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(m_dialog.get(), &event);
-    QCOMPARE(itemText, u"&About Tavrenode Config..."_qs);
+    QCOMPARE(itemText, u"&About Tavrenode Config..."_s);
     QCOMPARE(stamp, AboutDialog::buildStamp());
 }
 
@@ -482,7 +484,7 @@ void TestWindow::formFitsItsTexts() {
                 continue;
             QVERIFY2(!a->geometry().intersects(b->geometry()),
                      qPrintable(QString::fromLatin1(a->metaObject()->className()) +
-                                u" overlaps "_qs +
+                                u" overlaps "_s +
                                 QString::fromLatin1(b->metaObject()->className())));
         }
     }

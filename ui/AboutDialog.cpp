@@ -8,6 +8,8 @@
 #include <QLabel>
 #include <QPushButton>
 
+using namespace Qt::StringLiterals;
+
 namespace tavrenode {
 
 AboutDialog::AboutDialog(HelpLauncher &help, MessageSink &messages, QWidget *parent)
@@ -37,7 +39,7 @@ void AboutDialog::keyPressEvent(QKeyEvent *event) {
 
 void showFormHelp(HelpLauncher &help, MessageSink &messages, int formResource) {
     if (!help.showTopic(forms::kHelpTopicBase + unsigned(formResource)))
-        messages.show({u"Failed to launch help."_qs, {}});
+        messages.show({u"Failed to launch help."_s, {}});
 }
 
 } // namespace tavrenode

@@ -21,6 +21,8 @@
 #include <qt_windows.h>
 #endif
 
+using namespace Qt::StringLiterals;
+
 namespace tavrenode {
 
 namespace {
@@ -46,11 +48,11 @@ public:
 QString zeroLengthPinMessage() {
     return u"A zero-length PIN code is not permitted.\r\n"
            u"\r\n"
-           u"To turn off PIN codes specify \""_qs +
+           u"To turn off PIN codes specify \""_s +
            fromView(labels::kSecurityModes[0]) +
            u"\" in the security mode box.\r\n"
            u"A PIN code always has to be specified because some remote devices    \r\n"
-           u"insist on using security, even if you do not enable it on Tavrenode.    "_qs;
+           u"insist on using security, even if you do not enable it on Tavrenode.    "_s;
 }
 
 QString listName(int id) {
@@ -185,7 +187,7 @@ bool ConfigDialog::readForm() {
             auto *edit = qobject_cast<QLineEdit *>(widget);
             m_settings.*entry.text = edit->text();
             if (edit->text().size() > entry.limit)
-                return fail(edit, u"Please enter no more than %1 characters."_qs.arg(entry.limit));
+                return fail(edit, u"Please enter no more than %1 characters."_s.arg(entry.limit));
             edit->setMaxLength(entry.limit);
             break;
         }
@@ -193,7 +195,7 @@ bool ConfigDialog::readForm() {
             auto *edit = qobject_cast<QLineEdit *>(widget);
             const std::optional<std::int32_t> number = parseComPort(edit->text());
             if (!number)
-                return fail(edit, u"Please enter an integer."_qs);
+                return fail(edit, u"Please enter an integer."_s);
             m_settings.*entry.number = *number;
             break;
         }
@@ -226,7 +228,7 @@ void ConfigDialog::program() {
     for (const ExchangeEntry &entry : kFormExchange) {
         if (entry.kind == ExchangeKind::ListIndex && m_settings.*entry.number < 0) {
             m_services.messages.show(
-                {u"Please choose a line in the \"%1\" list before programming."_qs.arg(
+                {u"Please choose a line in the \"%1\" list before programming."_s.arg(
                      listName(entry.id)),
                  {}});
             m_form.widget(entry.id)->setFocus();

@@ -2,6 +2,8 @@
 
 #include <QFontMetrics>
 
+using namespace Qt::StringLiterals;
+
 namespace tavrenode {
 
 namespace {
@@ -9,7 +11,7 @@ namespace {
 // The average width is taken over the 52 Latin letters, rounded, as dialog templates have
 // always measured it.
 int averageCharacterWidth(const QFontMetrics &metrics) {
-    const QString letters = u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"_qs;
+    const QString letters = u"ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz"_s;
     return (metrics.horizontalAdvance(letters) / 26 + 1) / 2;
 }
 

@@ -5,6 +5,8 @@
 #include <QFileInfo>
 #include <QUrl>
 
+using namespace Qt::StringLiterals;
+
 namespace tavrenode {
 
 DesktopHelpLauncher::DesktopHelpLauncher(QString helpFile)
@@ -14,7 +16,7 @@ bool DesktopHelpLauncher::showTopic(unsigned topic) {
     if (m_helpFile.isEmpty() || !QFileInfo::exists(m_helpFile))
         return false;
     QUrl url = QUrl::fromLocalFile(m_helpFile);
-    url.setFragment(u"topic-0x"_qs + QString::number(topic, 16));
+    url.setFragment(u"topic-0x"_s + QString::number(topic, 16));
     return QDesktopServices::openUrl(url);
 }
 
@@ -22,8 +24,8 @@ QString findHelpFile(const QString &executablePath) {
     const QFileInfo executable(executablePath);
     const QDir dir = executable.absoluteDir();
     const QStringList candidates{
-        dir.filePath(executable.completeBaseName() + u".html"_qs),
-        dir.filePath(u"../share/tavrenode-config/tavrenode-config.html"_qs),
+        dir.filePath(executable.completeBaseName() + u".html"_s),
+        dir.filePath(u"../share/tavrenode-config/tavrenode-config.html"_s),
     };
     for (const QString &candidate : candidates) {
         if (QFileInfo::exists(candidate))

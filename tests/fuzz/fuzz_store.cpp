@@ -12,6 +12,8 @@
 #include <QString>
 #include <QTemporaryDir>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 using namespace tavrenode;
@@ -20,7 +22,7 @@ using namespace tavrenode;
 SettingsStore freshStore() {
     static int count = 0;
     return SettingsStore(QString::fromUtf16(SettingsStore::kCompany),
-                         u"fuzz-store-"_qs + QString::number(++count));
+                         u"fuzz-store-"_s + QString::number(++count));
 }
 
 bool hasLoneSurrogate(const QString &text) {
@@ -38,8 +40,8 @@ bool hasLoneSurrogate(const QString &text) {
 extern "C" int LLVMFuzzerInitialize(int *, char ***) {
     silenceQtMessages();
     // In memory where the system offers it: every save syncs its file to disk.
-    const QString base = QFileInfo(u"/dev/shm"_qs).isWritable() ? u"/dev/shm"_qs : QDir::tempPath();
-    static QTemporaryDir home(base + u"/fuzz-store-XXXXXX"_qs);
+    const QString base = QFileInfo(u"/dev/shm"_s).isWritable() ? u"/dev/shm"_s : QDir::tempPath();
+    static QTemporaryDir home(base + u"/fuzz-store-XXXXXX"_s);
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(home.path()));
     return 0;
 }

@@ -1,0 +1,66 @@
+#pragma once
+
+#include <chrono>
+#include <memory>
+
+#include <QIODevice>
+
+namespace tavrenode {
+
+// A serial device opened for one transfer. Its line settings (speed, framing, flow control)
+// stay as the system has them set up: on an rfcomm device they are passed on to the remote
+// side, and the module's link was set up before the tool was started. Only the byte handling
+// changes while it is open: on Unix the terminal's line discipline is switched to raw bytes,
+// and everything is put back as it was on close.
+//
+// Reads and writes never block; the waits do, each for as long as it is told.
+class SerialDevice final : public QIODevice {
+public:
+    enum class OpenFailure {
+        None,
+        NotFound,     // no such device
+        NoPermission, // the user may not open it
+        Busy,         // another program has it
+        NotSerial,    // it is not a serial device
+        Other,
+    };
+
+    SerialDevice();
+    ~SerialDevice() override;
+    SerialDevice(const SerialDevice &) = delete;
+    SerialDevice &operator=(const SerialDevice &) = delete;
+
+    // Opens the device for reading and writing, exclusively. A write may take up to
+    // writeTimeout where the system does not return at once (Windows' synchronous port).
+    // On failure, openFailure() says what kind and errorString() in the system's words.
+    [[nodiscard]] bool openPort(const QString &path, std::chrono::milliseconds writeTimeout);
+    [[nodiscard]] OpenFailure openFailure() const { return m_openFailure; }
+    // Discards whatever waits to be sent or read, in the system and here.
+    void purge();
+    void close() override;
+
+    // The device hung up or went away under the transfer.
+    [[nodiscard]] bool linkLost() const { return m_linkLost; }
+
+    [[nodiscard]] bool isSequential() const override { return true; }
+    [[nodiscard]] qint64 bytesAvailable() const override;
+    [[nodiscard]] qint64 bytesToWrite() const override;
+    bool waitForReadyRead(int msecs) override;
+    bool waitForBytesWritten(int msecs) override;
+
+protected:
+    qint64 readData(char *data, qint64 maxSize) override;
+    qint64 writeData(const char *data, qint64 size) override;
+
+private:
+    struct Port; // the system's side, one per platform
+    std::unique_ptr<Port> m_port;
+    QByteArray m_received; // read from the system, not yet by the caller
+    OpenFailure m_openFailure = OpenFailure::None;
+    bool m_linkLost = false;
+
+    void failOpen(OpenFailure failure, const QString &reason);
+    void loseLink(const QString &reason);
+};
+
+} // namespace tavrenode

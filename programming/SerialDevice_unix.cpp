@@ -1,0 +1,259 @@
+#include "SerialDevice.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <fcntl.h>
+#include <poll.h>
+#include <sys/ioctl.h>
+#include <termios.h>
+#include <unistd.h>
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QFileInfo>
+#include <QLockFile>
+
+using namespace Qt::StringLiterals;
+
+namespace tavrenode {
+
+namespace {
+
+// Programs that share serial devices agree on a lock file per device, LCK..<name> in the
+// first of these folders that can be used; QSerialPort and the uucp family follow it.
+QString lockFilePath(const QString &devicePath) {
+    const QStringList folders{u"/var/lock"_s, u"/etc/locks"_s, u"/var/spool/locks"_s,
+                              u"/var/spool/uucp"_s, QDir::tempPath()};
+    QString name = devicePath;
+    if (name.startsWith(u"/dev/"_s))
+        name.remove(0, 5);
+    name.replace(u'/', u'_');
+    for (const QString &folder : folders) {
+        const QFileInfo info(folder);
+        if (info.isDir() && info.isReadable() && info.isWritable())
+            return folder + u"/LCK.."_s + name;
+    }
+    return {};
+}
+
+// Raw bytes in both directions: no line editing, echo, signals or translation of line ends,
+// and input is taken as it arrives. The speed, the framing (data bits, parity, stop bits) and
+// flow control, hardware and software, are the device's and stay as they are.
+termios rawBytes(termios tio) {
+    tio.c_iflag &= ~tcflag_t(IGNBRK | BRKINT | PARMRK | ISTRIP | INLCR | IGNCR | ICRNL);
+    tio.c_oflag &= ~tcflag_t(OPOST);
+    tio.c_lflag &= ~tcflag_t(ECHO | ECHONL | ICANON | ISIG | IEXTEN);
+    tio.c_cflag |= tcflag_t(CREAD);
+    tio.c_cc[VMIN] = 0;
+    tio.c_cc[VTIME] = 0;
+    return tio;
+}
+
+int pollOnce(int fd, short events, const QDeadlineTimer &deadline, short &revents) {
+    pollfd entry{fd, events, 0};
+    int result = 0;
+    do {
+        const qint64 remaining = deadline.remainingTime();
+        result = ::poll(&entry, 1, remaining < 0 ? -1 : int(std::min<qint64>(remaining, 1 << 30)));
+    } while (result < 0 && errno == EINTR);
+    revents = entry.revents;
+    return result;
+}
+
+} // namespace
+
+struct SerialDevice::Port {
+    int fd = -1;
+    termios saved{};
+    std::unique_ptr<QLockFile> lock;
+    QByteArray pending; // accepted by write(), not yet taken by the system
+
+    // Hands the system as much of pending as it takes now; false on a failure of the device.
+    bool flush() {
+        while (!pending.isEmpty()) {
+            const ssize_t written = ::write(fd, pending.constData(), size_t(pending.size()));
+            if (written > 0) {
+                pending.remove(0, written);
+                continue;
+            }
+            if (written < 0 && errno == EINTR)
+                continue;
+            return written < 0 && (errno == EAGAIN || errno == EWOULDBLOCK);
+        }
+        return true;
+    }
+};
+
+SerialDevice::SerialDevice() = default;
+
+SerialDevice::~SerialDevice() {
+    close();
+}
+
+void SerialDevice::failOpen(OpenFailure failure, const QString &reason) {
+    m_openFailure = failure;
+    setErrorString(reason);
+    if (m_port && m_port->fd >= 0)
+        ::close(m_port->fd);
+    m_port.reset();
+}
+
+bool SerialDevice::openPort(const QString &path, std::chrono::milliseconds /*writeTimeout*/) {
+    close();
+    m_openFailure = OpenFailure::None;
+    m_linkLost = false;
+    m_received.clear();
+    m_port = std::make_unique<Port>();
+
+    const QString lockPath = lockFilePath(path);
+    if (lockPath.isEmpty()) {
+        failOpen(OpenFailure::Other, u"No folder for serial lock files can be written."_s);
+        return false;
+    }
+    m_port->lock = std::make_unique<QLockFile>(lockPath);
+    if (!m_port->lock->tryLock(0)) {
+        const bool held = m_port->lock->error() == QLockFile::LockFailedError;
+        failOpen(held ? OpenFailure::Busy : OpenFailure::Other,
+                 held ? u"The device is locked by another program (%1)."_s.arg(lockPath)
+                      : u"Its lock file %1 cannot be written."_s.arg(lockPath));
+        return false;
+    }
+
+    m_port->fd =
+        ::open(QFile::encodeName(path).constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (m_port->fd < 0) {
+        const int error = errno;
+        OpenFailure failure = OpenFailure::Other;
+        if (error == ENOENT || error == ENODEV || error == ENXIO)
+            failure = OpenFailure::NotFound;
+        else if (error == EACCES || error == EPERM)
+            failure = OpenFailure::NoPermission;
+        else if (error == EBUSY)
+            failure = OpenFailure::Busy;
+        failOpen(failure, qt_error_string(error));
+        return false;
+    }
+    // No other program may open it while the transfer runs (root still can).
+    ::ioctl(m_port->fd, TIOCEXCL);
+
+    if (::tcgetattr(m_port->fd, &m_port->saved) != 0) {
+        const int error = errno;
+        failOpen(error == ENOTTY ? OpenFailure::NotSerial : OpenFailure::Other,
+                 error == ENOTTY ? u"%1 is not a serial device."_s.arg(path)
+                                 : qt_error_string(error));
+        return false;
+    }
+    const termios raw = rawBytes(m_port->saved);
+    if (::tcsetattr(m_port->fd, TCSANOW, &raw) != 0) {
+        failOpen(OpenFailure::Other, qt_error_string(errno));
+        return false;
+    }
+    QIODevice::open(QIODevice::ReadWrite | QIODevice::Unbuffered);
+    return true;
+}
+
+void SerialDevice::close() {
+    if (isOpen())
+        QIODevice::close();
+    if (!m_port)
+        return;
+    if (m_port->fd >= 0) {
+        // The line discipline as it was; on a device that has gone this fails, harmlessly.
+        ::tcsetattr(m_port->fd, TCSANOW, &m_port->saved);
+        ::ioctl(m_port->fd, TIOCNXCL);
+        ::close(m_port->fd);
+    }
+    m_port.reset(); // and with it the lock
+}
+
+void SerialDevice::purge() {
+    if (!m_port || m_port->fd < 0)
+        return;
+    ::tcflush(m_port->fd, TCIOFLUSH);
+    m_port->pending.clear();
+    m_received.clear();
+}
+
+void SerialDevice::loseLink(const QString &reason) {
+    m_linkLost = true;
+    setErrorString(reason);
+}
+
+qint64 SerialDevice::bytesAvailable() const {
+    return m_received.size() + QIODevice::bytesAvailable();
+}
+
+qint64 SerialDevice::bytesToWrite() const {
+    return (m_port ? m_port->pending.size() : 0) + QIODevice::bytesToWrite();
+}
+
+qint64 SerialDevice::readData(char *data, qint64 maxSize) {
+    if (m_received.isEmpty() && !m_linkLost)
+        waitForReadyRead(0);
+    const qint64 count = std::min<qint64>(maxSize, m_received.size());
+    std::copy_n(m_received.constData(), count, data);
+    m_received.remove(0, count);
+    return count == 0 && m_linkLost ? -1 : count;
+}
+
+qint64 SerialDevice::writeData(const char *data, qint64 size) {
+    if (!m_port || m_linkLost)
+        return -1;
+    m_port->pending.append(data, size);
+    if (!m_port->flush()) {
+        loseLink(qt_error_string(errno));
+        return -1;
+    }
+    return size;
+}
+
+bool SerialDevice::waitForReadyRead(int msecs) {
+    if (!m_port || m_linkLost)
+        return false;
+    const QDeadlineTimer deadline(msecs);
+    for (;;) {
+        short revents = 0;
+        const int ready = pollOnce(m_port->fd, POLLIN, deadline, revents);
+        if (ready < 0) {
+            loseLink(qt_error_string(errno));
+            return false;
+        }
+        if (ready == 0)
+            return false; // timed out
+        char buffer[256];
+        const ssize_t count = ::read(m_port->fd, buffer, sizeof buffer);
+        if (count > 0) {
+            m_received.append(buffer, count);
+            return true;
+        }
+        if (count < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR) &&
+            (revents & (POLLHUP | POLLERR)) == 0)
+            continue;
+        // End of file or an error: the other side hung up, or the device is gone.
+        loseLink(count < 0 && errno != EAGAIN ? qt_error_string(errno) : u"The device hung up."_s);
+        return false;
+    }
+}
+
+bool SerialDevice::waitForBytesWritten(int msecs) {
+    if (!m_port || m_linkLost || m_port->pending.isEmpty())
+        return false;
+    const QDeadlineTimer deadline(msecs);
+    while (!m_port->pending.isEmpty()) {
+        short revents = 0;
+        const int ready = pollOnce(m_port->fd, POLLOUT, deadline, revents);
+        if (ready == 0)
+            return false; // timed out
+        if (ready < 0 || (revents & (POLLHUP | POLLERR)) != 0) {
+            loseLink(ready < 0 ? qt_error_string(errno) : u"The device hung up."_s);
+            return false;
+        }
+        if (!m_port->flush()) {
+            loseLink(qt_error_string(errno));
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace tavrenode
