@@ -12,7 +12,7 @@ if(TAVRENODE_SANITIZE OR TAVRENODE_FUZZ)
 endif()
 if(TAVRENODE_FUZZ)
     if(NOT CMAKE_CXX_COMPILER_ID MATCHES "Clang")
-        message(FATAL_ERROR "TAVRENODE_FUZZ needs clang (CXX=clang++-14)")
+        message(FATAL_ERROR "TAVRENODE_FUZZ needs clang (CXX=clang++)")
     endif()
     # Coverage feedback from every library the fuzz targets reach.
     add_compile_options(-fsanitize=fuzzer-no-link)
