@@ -9,6 +9,7 @@
 #include "RecordingMessages.h"
 #include "SettingsStore.h"
 #include "SimulatedModule.h"
+#include "TryCompare.h"
 
 #include <memory>
 #include <sys/fsuid.h>
@@ -251,7 +252,7 @@ void TestFaults::faultyLink() {
 
     if (message.isEmpty()) {
         QCOMPARE(m_messages.texts(), QStringList{});
-        QTRY_COMPARE(module->records().size(), 1);
+        TRY_COMPARE(module->records().size(), 1);
         QCOMPARE(module->records().first(), m_dialog->record());
     } else {
         QCOMPARE(m_messages.texts(), (QStringList{message, kHint}));
@@ -259,11 +260,11 @@ void TestFaults::faultyLink() {
         QVERIFY2(shownDetail.contains(detail), qPrintable(shownDetail));
         QCOMPARE(module->records().size(), 0);
     }
-    QTRY_COMPARE(module->blocks(), blocks);
+    TRY_COMPARE(module->blocks(), blocks);
     // A module that kept its link saw the port opened and closed once.
     if (!blocks.isEmpty() && fault.script.reply != Reply::HangUp &&
         fault.script.reply != Reply::AckAndHangUp)
-        QTRY_COMPARE(module->runs(), 1);
+        TRY_COMPARE(module->runs(), 1);
 
     // The window is ready for the next try, and that try reaches a healthy module.
     m_messages = {};
@@ -272,7 +273,7 @@ void TestFaults::faultyLink() {
     m_naming.path = module->path();
     program();
     QCOMPARE(m_messages.texts(), QStringList{});
-    QTRY_COMPARE(module->records().size(), 1);
+    TRY_COMPARE(module->records().size(), 1);
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
 }
 

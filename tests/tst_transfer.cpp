@@ -7,6 +7,7 @@
 #include "RecordingMessages.h"
 #include "SettingsStore.h"
 #include "SimulatedModule.h"
+#include "TryCompare.h"
 
 #include <fcntl.h>
 #include <termios.h>
@@ -176,11 +177,11 @@ void TestTransfer::overPseudoTerminal() {
     QCOMPARE(openDescriptors(), descriptorsBefore);
 
     QCOMPARE(shown.texts(), messages);
-    QTRY_COMPARE(module.blocks(), blocks);
+    TRY_COMPARE(module.blocks(), blocks);
     if (!detail.isEmpty())
         QCOMPARE(shown.messages.first().detail, detail);
     if (messages.isEmpty()) {
-        QTRY_COMPARE(module.records().size(), 1);
+        TRY_COMPARE(module.records().size(), 1);
         QCOMPARE(module.records().first(), record);
     }
 }
@@ -274,7 +275,7 @@ void TestTransfer::consecutiveRunsEachProgramTheModule() {
     settings.pin = u"0000"_s;
     transfer.run(settings, record);
     QCOMPARE(shown.texts(), QStringList{});
-    QTRY_COMPARE(module.records().size(), 2);
+    TRY_COMPARE(module.records().size(), 2);
     QCOMPARE(module.records().at(1), record);
     QCOMPARE(record[59], '0');
 }
@@ -339,7 +340,7 @@ void TestTransfer::lineSettingsStayTheDevices() {
     ConfigRecord record{};
     transfer.run(SettingsStore::defaults(), record);
     QCOMPARE(shown.texts(), QStringList{});
-    QTRY_COMPARE(module.records().size(), 1);
+    TRY_COMPARE(module.records().size(), 1);
     QCOMPARE(module.records().first(), record);
 
     // While open: the same line, but raw bytes.

@@ -5,6 +5,7 @@
 #include "RecordingMessages.h"
 #include "SettingsStore.h"
 #include "SimulatedModule.h"
+#include "TryCompare.h"
 
 #include <memory>
 
@@ -248,7 +249,7 @@ void TestWindow::programmingSendsTheFormAndSaves() {
     QTest::mouseClick(control<QPushButton>(id::Program), Qt::LeftButton);
 
     QCOMPARE(m_messages.texts(), QStringList{});
-    QTRY_COMPARE(m_module->records().size(), 1);
+    TRY_COMPARE(m_module->records().size(), 1);
     const ConfigRecord sent = m_module->records().first();
     QCOMPARE(sent, m_dialog->record());
     QCOMPARE(sent[2], 0x44);
@@ -290,7 +291,7 @@ void TestWindow::blankPinIsAccepted() {
     type(id::Pin, u"  "_s);
     QTest::mouseClick(control<QPushButton>(id::Program), Qt::LeftButton);
     QCOMPARE(m_messages.texts(), QStringList{});
-    QTRY_COMPARE(m_module->records().size(), 1);
+    TRY_COMPARE(m_module->records().size(), 1);
 }
 
 void TestWindow::listWithoutSelectionIsRefused() {
