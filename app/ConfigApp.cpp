@@ -6,6 +6,7 @@
 #include "HelpLauncher.h"
 #include "MessageBoxSink.h"
 #include "PortNaming.h"
+#include "SerialDevice.h"
 #include "SettingsStore.h"
 
 #include <QApplication>
@@ -55,7 +56,8 @@ int ConfigApp::run(int argc, char **argv) {
     const SystemPortNaming naming;
     DesktopHelpLauncher help(findHelpFile(QCoreApplication::applicationFilePath()));
 
-    ConfigDialog dialog({messages, naming, help, store});
+    const PortOpener ports;
+    ConfigDialog dialog({messages, naming, help, store, ports});
     messages.setParentWidget(&dialog);
     FirstPaintProbe::installIfAsked(dialog);
     dialog.exec();

@@ -57,7 +57,8 @@ int main(int argc, char **argv) {
 
     const FixedNaming naming(QString::fromStdString(path));
     RecordingMessages messages;
-    ProgrammingTransfer transfer(messages, naming);
+    const PortOpener ports;
+    ProgrammingTransfer transfer({messages, naming, ports, kPortTimeout});
     const ModuleSettings settings = SettingsStore::defaults();
     ConfigRecord record{};
     transfer.run(settings, record); // the record the floor sends, and a warm-up

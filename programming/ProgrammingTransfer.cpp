@@ -76,31 +76,26 @@ QString transferFailureDetail(const BlockTransferResult &result,
 
 } // namespace
 
-ProgrammingTransfer::ProgrammingTransfer(MessageSink &messages, const PortNaming &naming)
-    : m_messages(messages)
-    , m_naming(naming)
-    , m_timeout(kPortTimeout) {}
-
 void ProgrammingTransfer::run(const ModuleSettings &settings, ConfigRecord &record) {
-    build(settings, record, m_messages);
+    MessageSink &messages = m_services.messages;
+    const std::chrono::milliseconds timeout = m_services.timeout;
+    build(settings, record, messages);
 
     const std::int32_t number = settings.comPort;
     const QString hint = QString::fromUtf16(kConfigureModeHint);
 
     // Opening switches the device to raw bytes, which the module's binary blocks need on
     // systems whose terminals translate them by default; its line settings stay as they are.
-    const QString path = m_naming.devicePath(number);
+    const QString path = m_services.naming.devicePath(number);
     SerialDevice port;
-    if (!port.openPort(path, m_timeout)) {
-        m_messages.show({portMessage(u"Failed to open COM%1:", number),
-                         openFailureDetail(port, path, m_naming)});
-        m_messages.show({hint, {}});
+    if (!m_services.opener.open(port, path, timeout)) {
+        messages.show({portMessage(u"Failed to open COM%1:", number),
+                       openFailureDetail(port, path, m_services.naming)});
+        messages.show({hint, {}});
         return;
     }
-    if (m_afterOpen)
-        m_afterOpen();
     port.purge();
-    BlockTransferResult result = sendBlocks(port, record, m_timeout);
+    BlockTransferResult result = sendBlocks(port, record, timeout);
     // A hang-up reads as end of file, and the port's error text is then whatever the last
     // failing call left behind; say what happened instead.
     if (result.failure == BlockFailure::Read && !result.timedOut && port.linkLost())
@@ -111,18 +106,18 @@ void ProgrammingTransfer::run(const ModuleSettings &settings, ConfigRecord &reco
     case BlockFailure::None:
         return;
     case BlockFailure::Write:
-        m_messages.show({portMessage(u"Failed to write to COM%1:", number),
-                         transferFailureDetail(result, m_timeout)});
+        messages.show({portMessage(u"Failed to write to COM%1:", number),
+                       transferFailureDetail(result, timeout)});
         break;
     case BlockFailure::Read:
-        m_messages.show({portMessage(u"Failed to read from COM%1:", number),
-                         transferFailureDetail(result, m_timeout)});
+        messages.show({portMessage(u"Failed to read from COM%1:", number),
+                       transferFailureDetail(result, timeout)});
         break;
     case BlockFailure::Acknowledgement:
-        m_messages.show({u"Programming Failed."_s, transferFailureDetail(result, m_timeout)});
+        messages.show({u"Programming Failed."_s, transferFailureDetail(result, timeout)});
         break;
     }
-    m_messages.show({hint, {}});
+    messages.show({hint, {}});
 }
 
 } // namespace tavrenode

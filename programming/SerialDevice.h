@@ -63,4 +63,15 @@ private:
     void loseLink(const QString &reason);
 };
 
+// How a transfer opens its port: the system's way. Fault-injection tests replace it to
+// interfere once the port is open.
+class PortOpener {
+public:
+    virtual ~PortOpener() = default;
+    [[nodiscard]] virtual bool open(SerialDevice &port, const QString &path,
+                                    std::chrono::milliseconds writeTimeout) const {
+        return port.openPort(path, writeTimeout);
+    }
+};
+
 } // namespace tavrenode

@@ -2,8 +2,10 @@
 
 #include "ModuleSimulator.h"
 #include "PortNaming.h"
+#include "SerialDevice.h"
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -24,6 +26,21 @@ public:
 private:
     QString m_path;
     QStringList m_present;
+};
+
+// Opens ports as the system does, then runs afterOpen before anything is sent: faults are
+// injected there (the device taken away, say).
+class HookedOpener final : public PortOpener {
+public:
+    std::function<void()> afterOpen;
+
+    bool open(SerialDevice &port, const QString &path,
+              std::chrono::milliseconds writeTimeout) const override {
+        const bool opened = PortOpener::open(port, path, writeTimeout);
+        if (opened && afterOpen)
+            afterOpen();
+        return opened;
+    }
 };
 
 // The simulator serving its pseudo-terminal on a thread of its own, as a module would.

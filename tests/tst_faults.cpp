@@ -4,6 +4,7 @@
 // straight afterwards.
 #include "ConfigDialog.h"
 #include "FormTemplates.h"
+#include "FormTesting.h"
 #include "HelpLauncher.h"
 #include "PortNaming.h"
 #include "RecordingMessages.h"
@@ -132,6 +133,7 @@ private:
     RecordingMessages m_messages;
     SwitchableNaming m_naming;
     NoHelp m_help;
+    HookedOpener m_ports;
     std::unique_ptr<SettingsStore> m_store;
     std::unique_ptr<ConfigDialog> m_dialog;
 };
@@ -140,13 +142,13 @@ void TestFaults::initTestCase() {
     QVERIFY(m_config.isValid());
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
     m_store = std::make_unique<SettingsStore>(u"Tavrenode Config"_s, u"faults-test"_s);
-    m_dialog =
-        std::make_unique<ConfigDialog>(ConfigServices{m_messages, m_naming, m_help, *m_store});
+    m_dialog = std::make_unique<ConfigDialog>(
+        ConfigServices{m_messages, m_naming, m_help, *m_store, m_ports});
     m_dialog->show();
 }
 
 void TestFaults::program() {
-    auto *button = qobject_cast<QPushButton *>(m_dialog->control(id::Program));
+    auto *button = control<QPushButton>(*m_dialog, id::Program);
     QVERIFY(button && button->isEnabled());
     QTest::mouseClick(button, Qt::LeftButton);
 }
@@ -221,7 +223,7 @@ void TestFaults::faultyLink() {
     m_messages = {};
     auto module = std::make_unique<SimulatedModule>(fault.script);
     m_naming.path = module->path();
-    m_dialog->transfer().setAfterOpen({});
+    m_ports.afterOpen = {};
 
     QSerialPort other;
     std::unique_ptr<WithoutPermission> withoutPermission;
@@ -232,7 +234,9 @@ void TestFaults::faultyLink() {
         module->vanish();
         break;
     case Setup::VanishAfterOpen:
-        m_dialog->transfer().setAfterOpen([&module] { module->vanish(); });
+        m_ports.afterOpen = [&module] {
+            module->vanish();
+        };
         break;
     case Setup::HeldElsewhere:
         other.setPortName(module->path());
@@ -268,7 +272,7 @@ void TestFaults::faultyLink() {
 
     // The window is ready for the next try, and that try reaches a healthy module.
     m_messages = {};
-    m_dialog->transfer().setAfterOpen({});
+    m_ports.afterOpen = {};
     module = std::make_unique<SimulatedModule>();
     m_naming.path = module->path();
     program();

@@ -166,8 +166,8 @@ void TestTransfer::overPseudoTerminal() {
     SimulatedModule module(script);
     const FixedNaming naming(module.path());
     RecordingMessages shown;
-    ProgrammingTransfer transfer(shown, naming);
-    transfer.setTimeout(300ms);
+    const PortOpener ports;
+    ProgrammingTransfer transfer({shown, naming, ports, 300ms});
     const ModuleSettings settings = SettingsStore::defaults();
     ConfigRecord record{};
 
@@ -190,7 +190,8 @@ void TestTransfer::silentModuleTimesOutAfterThreeSeconds() {
     SimulatedModule module({1, Reply::Silence, 0});
     const FixedNaming naming(module.path());
     RecordingMessages shown;
-    ProgrammingTransfer transfer(shown, naming);
+    const PortOpener ports;
+    ProgrammingTransfer transfer({shown, naming, ports, kPortTimeout});
     ConfigRecord record{};
     ModuleSettings settings = SettingsStore::defaults();
     settings.comPort = 12;
@@ -230,7 +231,8 @@ void TestTransfer::openFailures() {
     }
     const FixedNaming naming(path, present);
     RecordingMessages shown;
-    ProgrammingTransfer transfer(shown, naming);
+    const PortOpener ports;
+    ProgrammingTransfer transfer({shown, naming, ports, kPortTimeout});
     ModuleSettings settings = SettingsStore::defaults();
     settings.comPort = 7;
     ConfigRecord record{};
@@ -254,7 +256,8 @@ void TestTransfer::portHeldByAnotherProgram() {
 
     const FixedNaming naming(module.path());
     RecordingMessages shown;
-    ProgrammingTransfer transfer(shown, naming);
+    const PortOpener ports;
+    ProgrammingTransfer transfer({shown, naming, ports, kPortTimeout});
     ConfigRecord record{};
     transfer.run(SettingsStore::defaults(), record);
     QCOMPARE(shown.texts(), (QStringList{u"Failed to open COM4:"_s, kHint}));
@@ -267,7 +270,8 @@ void TestTransfer::consecutiveRunsEachProgramTheModule() {
     SimulatedModule module;
     const FixedNaming naming(module.path());
     RecordingMessages shown;
-    ProgrammingTransfer transfer(shown, naming);
+    const PortOpener ports;
+    ProgrammingTransfer transfer({shown, naming, ports, kPortTimeout});
     ModuleSettings settings = SettingsStore::defaults();
     ConfigRecord record{};
 
@@ -334,9 +338,12 @@ void TestTransfer::lineSettingsStayTheDevices() {
 
     const FixedNaming naming(module.path());
     RecordingMessages shown;
-    ProgrammingTransfer transfer(shown, naming);
     termios whileOpen{};
-    transfer.setAfterOpen([&] { ::tcgetattr(observer, &whileOpen); });
+    HookedOpener ports;
+    ports.afterOpen = [&] {
+        ::tcgetattr(observer, &whileOpen);
+    };
+    ProgrammingTransfer transfer({shown, naming, ports, kPortTimeout});
     ConfigRecord record{};
     transfer.run(SettingsStore::defaults(), record);
     QCOMPARE(shown.texts(), QStringList{});
@@ -368,7 +375,8 @@ void TestTransfer::simulatorProgramPrintsTheDecodedRecord() {
 
     const FixedNaming naming(first.mid(7));
     RecordingMessages shown;
-    ProgrammingTransfer transfer(shown, naming);
+    const PortOpener ports;
+    ProgrammingTransfer transfer({shown, naming, ports, kPortTimeout});
     ConfigRecord record{};
     transfer.run(SettingsStore::defaults(), record);
     QCOMPARE(shown.texts(), QStringList{});

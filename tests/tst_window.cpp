@@ -1,6 +1,7 @@
 #include "AboutDialog.h"
 #include "ConfigDialog.h"
 #include "FormTemplates.h"
+#include "FormTesting.h"
 #include "HelpLauncher.h"
 #include "RecordingMessages.h"
 #include "SettingsStore.h"
@@ -96,8 +97,8 @@ private:
     ConfigDialog &open();
     void writeStore(const QByteArray &entries);
     [[nodiscard]] QVariant stored(const char *entry) const;
-    template<class T> T *control(int controlId) const {
-        return qobject_cast<T *>(m_dialog->control(controlId));
+    template<class T = QWidget> T *control(int controlId) const {
+        return ::control<T>(*m_dialog, controlId);
     }
     void type(int controlId, const QString &text);
 
@@ -108,6 +109,7 @@ private:
     std::unique_ptr<SettingsStore> m_store;
     CursorAwareMessages m_messages;
     RecordingHelp m_help;
+    const PortOpener m_ports;
     std::unique_ptr<ConfigDialog> m_dialog;
 };
 
@@ -131,9 +133,8 @@ void TestWindow::cleanup() {
 }
 
 ConfigDialog &TestWindow::open() {
-    m_dialog =
-        std::make_unique<ConfigDialog>(ConfigServices{m_messages, *m_naming, m_help, *m_store});
-    m_dialog->transfer().setTimeout(300ms);
+    m_dialog = std::make_unique<ConfigDialog>(
+        ConfigServices{m_messages, *m_naming, m_help, *m_store, m_ports, 300ms});
     m_dialog->show();
     m_dialog->activateWindow();
     return *m_dialog;
@@ -174,7 +175,7 @@ void TestWindow::opensWithTheDefaults() {
     QCOMPARE(control<QLineEdit>(id::Pin)->maxLength(), 16);
     QVERIFY(control<QCheckBox>(id::Networking)->isChecked());
     QVERIFY(control<QPushButton>(id::Program)->isEnabled());
-    QCOMPARE(m_dialog->focusWidget(), m_dialog->control(id::Close));
+    QCOMPARE(m_dialog->focusWidget(), control(id::Close));
     QCOMPARE(m_dialog->windowTitle(), u"Tavrenode Configuration Tool"_s);
     QVERIFY(std::all_of(m_dialog->record().begin(), m_dialog->record().end(),
                         [](std::uint8_t byte) { return byte == 0; }));
@@ -198,9 +199,9 @@ void TestWindow::subTypeBoxesFollowTheDeviceType() {
     control<QComboBox>(id::DeviceType)->setCurrentIndex(deviceType);
     QCOMPARE(m_dialog->settings().deviceType, deviceType);
     for (const int box : {id::Keyboard, id::PointingDevice})
-        QCOMPARE(m_dialog->control(box)->isEnabled(), peripheral);
+        QCOMPARE(control(box)->isEnabled(), peripheral);
     for (const int box : {id::Display, id::Camera, id::Scanner, id::Printer})
-        QCOMPARE(m_dialog->control(box)->isEnabled(), imaging);
+        QCOMPARE(control(box)->isEnabled(), imaging);
 }
 
 void TestWindow::comPortBoxControlsTheButton() {
@@ -231,7 +232,7 @@ void TestWindow::lettersInThePortBoxStopProgramming() {
     m_messages = {};
     QTest::mouseClick(control<QPushButton>(id::Program), Qt::LeftButton);
     QCOMPARE(m_messages.texts(), QStringList{u"Please enter an integer."_s});
-    QCOMPARE(m_dialog->focusWidget(), m_dialog->control(id::ComPort));
+    QCOMPARE(m_dialog->focusWidget(), control(id::ComPort));
     // Each letter was refused as it was typed, and selected to be typed over.
     QCOMPARE(control<QLineEdit>(id::ComPort)->selectedText(), u"c"_s);
     QTest::qWait(100);
@@ -301,7 +302,7 @@ void TestWindow::listWithoutSelectionIsRefused() {
     QCOMPARE(control<QComboBox>(id::DeviceType)->currentIndex(), -1);
     for (const int box :
          {id::Keyboard, id::PointingDevice, id::Display, id::Camera, id::Scanner, id::Printer})
-        QVERIFY(!m_dialog->control(box)->isEnabled());
+        QVERIFY(!control(box)->isEnabled());
 
     QTest::mouseClick(control<QPushButton>(id::Program), Qt::LeftButton);
     QCOMPARE(m_messages.texts(),
@@ -371,7 +372,7 @@ void TestWindow::closeSavesEvenWithABadPort() {
 
 void TestWindow::enterOnCloseButtonCloses() {
     open();
-    QTest::keyClick(m_dialog->control(id::Close), Qt::Key_Return);
+    QTest::keyClick(control(id::Close), Qt::Key_Return);
     QVERIFY(!m_dialog->isVisible());
     QCOMPARE(m_dialog->result(), int(QDialog::Rejected));
     QCOMPARE(stored("m_iComPort").toInt(), 4);
@@ -421,12 +422,12 @@ void TestWindow::changesSurviveARestart() {
 
 void TestWindow::f1AsksForTheFormsTopic() {
     open();
-    QTest::keyClick(m_dialog->control(id::Pin), Qt::Key_F1);
+    QTest::keyClick(control(id::Pin), Qt::Key_F1);
     QCOMPARE(m_help.topics, QList<unsigned>{0x20066});
     QCOMPARE(m_messages.texts(), QStringList{});
 
     m_help.works = false;
-    QTest::keyClick(m_dialog->control(id::Pin), Qt::Key_F1);
+    QTest::keyClick(control(id::Pin), Qt::Key_F1);
     QCOMPARE(m_messages.texts(), QStringList{u"Failed to launch help."_s});
 
     AboutDialog about(m_help, m_messages);

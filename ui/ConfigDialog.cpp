@@ -82,7 +82,7 @@ ConfigDialog::ConfigDialog(const ConfigServices &services, QWidget *parent)
                           Qt::WindowCloseButtonHint)
     , m_services(services)
     , m_form(buildForm(forms::kConfigForm, *this, [](Form &form) { fillLists(form); }))
-    , m_transfer(services.messages, services.naming) {
+    , m_transfer({services.messages, services.naming, services.ports, services.portTimeout}) {
 #ifdef Q_OS_WIN
     if (HMENU menu = GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE)) {
         const QString item = fromView(strings::kAboutMenuItem);

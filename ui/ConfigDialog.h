@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BlockProtocol.h"
 #include "ConfigRecord.h"
 #include "FormBuilder.h"
 #include "ModuleSettings.h"
@@ -12,6 +13,7 @@ namespace tavrenode {
 class HelpLauncher;
 class MessageSink;
 class PortNaming;
+class PortOpener;
 class SettingsStore;
 
 // What the window works with, handed in so that tests can replace each one.
@@ -20,6 +22,8 @@ struct ConfigServices {
     const PortNaming &naming;
     HelpLauncher &help;
     const SettingsStore &store;
+    const PortOpener &ports;
+    std::chrono::milliseconds portTimeout = kPortTimeout;
 };
 
 // The tool's one window: every module setting on one form, the COM port box and the
@@ -33,8 +37,6 @@ public:
 
     [[nodiscard]] const ModuleSettings &settings() const { return m_settings; }
     [[nodiscard]] const ConfigRecord &record() const { return m_record; }
-    [[nodiscard]] QWidget *control(int id) const { return m_form.widget(id); }
-    [[nodiscard]] ProgrammingTransfer &transfer() { return m_transfer; }
 
     void showAbout();
 

@@ -10,6 +10,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+using namespace Qt::StringLiterals;
+
 namespace tavrenode {
 
 namespace {
@@ -101,6 +103,10 @@ int neededWidth(const forms::Control &control, QWidget &widget, const DialogUnit
 
 } // namespace
 
+QString controlName(int id) {
+    return u"control-"_s + QString::number(id);
+}
+
 Form buildForm(const forms::Template &form, QWidget &window,
                const std::function<void(Form &)> &fill) {
     Form result;
@@ -109,8 +115,10 @@ Form buildForm(const forms::Template &form, QWidget &window,
     for (const forms::Control &control : form.controls) {
         QWidget *widget = create(control, window);
         created.append({&control, widget});
-        if (control.id >= 0)
+        if (control.id >= 0) {
             result.m_controls.insert(control.id, widget);
+            widget->setObjectName(controlName(control.id));
+        }
         if (control.tabStop) {
             widget->setFocusPolicy(Qt::StrongFocus);
             if (previous)

@@ -6,6 +6,7 @@
 
 #include <QHash>
 #include <QList>
+#include <QString>
 
 class QWidget;
 
@@ -23,6 +24,9 @@ private:
     friend Form buildForm(const forms::Template &, QWidget &, const std::function<void(Form &)> &);
     QHash<int, QWidget *> m_controls;
 };
+
+// The object name of the control with this identifier, for finding it in the widget tree.
+[[nodiscard]] QString controlName(int id);
 
 // Creates the template's controls as children of window in tab order, lets fill put texts
 // into them (the lists' lines, say), then places them from their dialog units converted with
