@@ -1,66 +1,63 @@
 #include "ConfigApp.h"
 
 #include "ConfigDialog.h"
-#include "FirstPaintProbe.h"
-#include "FormTemplates.h"
 #include "HelpLauncher.h"
 #include "MessageBoxSink.h"
+#include "PlatformStart.h"
 #include "PortNaming.h"
 #include "SerialDevice.h"
 #include "SettingsStore.h"
 
+#include <optional>
+
 #include <QApplication>
 #include <QIcon>
-
-#ifdef Q_OS_WIN
-#include <winsock2.h>
-#endif
 
 using namespace Qt::StringLiterals;
 
 namespace tavrenode {
 
-namespace {
+// In the order they are made; the window goes first when they go.
+struct ConfigApp::Parts {
+    Parts(int &argc, char **argv)
+        : app(argc, argv) {}
 
-#ifdef Q_OS_WIN
-// The tool uses no sockets; earlier versions refused to start without the socket layer,
-// and the check stays so that a broken installation says so at once.
-bool startSocketLayer(MessageSink &messages) {
-    WSADATA data{};
-    const bool started = WSAStartup(MAKEWORD(1, 1), &data) == 0;
-    if (started && data.wVersion == MAKEWORD(1, 1))
-        return true;
-    if (started)
-        WSACleanup();
-    const auto text = strings::kSocketsFailed;
-    messages.show({QString::fromUtf8(text.data(), qsizetype(text.size())), {}});
-    return false;
-}
-#endif
+    QApplication app;
+    MessageBoxSink messages;
+    std::optional<SettingsStore> store;
+    SystemPortNaming naming;
+    std::optional<DesktopHelpLauncher> help;
+    PortOpener ports;
+    std::optional<ConfigDialog> dialog;
+};
 
-} // namespace
-
-int ConfigApp::run(int argc, char **argv) {
-    QApplication app(argc, argv);
+ConfigApp::ConfigApp(int &argc, char **argv)
+    : m_parts(std::make_unique<Parts>(argc, argv)) {
+    QApplication &app = m_parts->app;
     app.setApplicationName(applicationNameFromExecutable(QCoreApplication::applicationFilePath()));
     app.setApplicationVersion(QStringLiteral(TAVRENODE_VERSION));
     app.setDesktopFileName(u"tavrenode-config"_s);
     app.setWindowIcon(QIcon(u":/tavrenode-config.png"_s));
 
-    MessageBoxSink messages;
-#ifdef Q_OS_WIN
-    if (!startSocketLayer(messages))
-        return 1;
-#endif
-    const SettingsStore store(QString::fromUtf16(SettingsStore::kCompany), app.applicationName());
-    const SystemPortNaming naming;
-    DesktopHelpLauncher help(findHelpFile(QCoreApplication::applicationFilePath()));
+    Parts &p = *m_parts;
+    if (!preparePlatform(p.messages))
+        return;
+    p.store.emplace(QString::fromUtf16(SettingsStore::kCompany), app.applicationName());
+    p.help.emplace(findHelpFile(QCoreApplication::applicationFilePath()));
+    p.dialog.emplace(ConfigServices{p.messages, p.naming, *p.help, *p.store, p.ports});
+    p.messages.setParentWidget(&*p.dialog);
+}
 
-    const PortOpener ports;
-    ConfigDialog dialog({messages, naming, help, store, ports});
-    messages.setParentWidget(&dialog);
-    FirstPaintProbe::installIfAsked(dialog);
-    dialog.exec();
+ConfigApp::~ConfigApp() = default;
+
+ConfigDialog *ConfigApp::window() const {
+    return m_parts->dialog ? &*m_parts->dialog : nullptr;
+}
+
+int ConfigApp::run() {
+    if (!m_parts->dialog)
+        return 1;
+    m_parts->dialog->exec();
     return 0;
 }
 

@@ -1,5 +1,6 @@
 #include "ConfigApp.h"
 
 int main(int argc, char **argv) {
-    return tavrenode::ConfigApp().run(argc, argv);
+    tavrenode::ConfigApp app(argc, argv);
+    return app.run();
 }

@@ -70,7 +70,7 @@ int main(int argc, char **argv) {
         child->setGeometry(int(i % kColumns) * cellWidth, int(i / kColumns) * cellHeight, cellWidth,
                            cellHeight);
     }
-    tavrenode::FirstPaintProbe::installIfAsked(dialog);
+    tavrenode::FirstPaintProbe::install(dialog);
     dialog.exec();
     return 0;
 }

@@ -93,7 +93,6 @@ int main(int argc, char **argv) {
         return 2;
     }
     const int rounds = std::atoi(argv[1]);
-    ::setenv("TAVRENODE_FIRST_PAINT_PROBE", "1", 1);
 
     // A first start warms the caches they share and tells the window's size and contents.
     const Start first = start({argv[2]});

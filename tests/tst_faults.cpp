@@ -3,6 +3,7 @@
 // again and no descriptor is left behind, and that the window programs a healthy module
 // straight afterwards.
 #include "ConfigDialog.h"
+#include "ConfigureModeHint.h"
 #include "FormTemplates.h"
 #include "FormTesting.h"
 #include "HelpLauncher.h"

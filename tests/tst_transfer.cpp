@@ -1,4 +1,5 @@
 #include "BlockProtocol.h"
+#include "ConfigureModeHint.h"
 #include "ModuleSimulator.h"
 #include "PortNaming.h"
 #include "ProgrammingTransfer.h"

@@ -1,5 +1,6 @@
 #include "AboutDialog.h"
 #include "ConfigDialog.h"
+#include "ConfigureModeHint.h"
 #include "FormTemplates.h"
 #include "FormTesting.h"
 #include "HelpLauncher.h"

@@ -13,18 +13,14 @@
 
 namespace tavrenode {
 
-// For the start-up benchmark. With TAVRENODE_FIRST_PAINT_PROBE set in the environment, the
-// window reports when its first paint is complete, as
+// For the start-up benchmark's programs: the window reports when its first paint is
+// complete, as
 //   first-paint <steady clock in ns> <width>x<height> <widgets> <children>
 // on standard output, and the process ends there: <widgets> counts every widget inside the
 // window, <children> lists its direct children by class, as QCheckBox=15,QComboBox=6,...
-// Without it, nothing is installed.
 class FirstPaintProbe final : public QObject {
 public:
-    static void installIfAsked(QWidget &window) {
-        if (qEnvironmentVariableIsSet("TAVRENODE_FIRST_PAINT_PROBE"))
-            window.installEventFilter(new FirstPaintProbe(window));
-    }
+    static void install(QWidget &window) { window.installEventFilter(new FirstPaintProbe(window)); }
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override {

@@ -5,15 +5,6 @@
 #include <QList>
 #include <QStringList>
 
-// The second message of every failed programming run.
-namespace hint {
-using namespace Qt::StringLiterals;
-inline const QString kHint = u"You need to put Tavrenode into configure mode first\n"
-                             u"and then connect from here using Bluetooth\n"
-                             u"and put the COM port number in the box provided."_s;
-} // namespace hint
-using hint::kHint;
-
 // Keeps every message instead of showing it.
 class RecordingMessages : public tavrenode::MessageSink {
 public:

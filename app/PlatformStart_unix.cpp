@@ -1,0 +1,9 @@
+#include "PlatformStart.h"
+
+namespace tavrenode {
+
+bool preparePlatform(MessageSink & /*messages*/) {
+    return true; // nothing to prepare
+}
+
+} // namespace tavrenode
