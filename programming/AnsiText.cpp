@@ -2,10 +2,6 @@
 
 #include <array>
 
-#ifdef Q_OS_WIN
-#include <qt_windows.h>
-#endif
-
 namespace tavrenode {
 
 namespace {
@@ -49,21 +45,6 @@ QByteArray toWindows1252(QStringView text) {
         }
     }
     return bytes;
-}
-
-QByteArray toAnsiCodePage(QStringView text) {
-#ifdef Q_OS_WIN
-    if (text.isEmpty())
-        return {};
-    const auto *wide = reinterpret_cast<const wchar_t *>(text.utf16());
-    const int length = static_cast<int>(text.size());
-    const int size = WideCharToMultiByte(CP_ACP, 0, wide, length, nullptr, 0, nullptr, nullptr);
-    QByteArray bytes(size, Qt::Uninitialized);
-    WideCharToMultiByte(CP_ACP, 0, wide, length, bytes.data(), size, nullptr, nullptr);
-    return bytes;
-#else
-    return toWindows1252(text);
-#endif
 }
 
 } // namespace tavrenode

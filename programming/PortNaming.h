@@ -25,4 +25,8 @@ public:
     [[nodiscard]] QStringList presentDevices() const override;
 };
 
+// Devices in the order of their numbers, whatever their names' lengths: rfcomm2 before
+// rfcomm10, COM3 before COM12.
+[[nodiscard]] QStringList sortedByNumber(QStringList devices);
+
 } // namespace tavrenode

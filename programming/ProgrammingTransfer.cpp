@@ -6,13 +6,6 @@
 #include "SerialDevice.h"
 #include "UserMessage.h"
 
-#include <QFile>
-
-#ifndef Q_OS_WIN
-#include <fcntl.h>
-#include <unistd.h>
-#endif
-
 using namespace Qt::StringLiterals;
 
 namespace tavrenode {
@@ -32,16 +25,9 @@ QString openFailureDetail(const SerialDevice &port, const QString &path, const P
     QString detail = port.errorString();
     if (port.openFailure() == SerialDevice::OpenFailure::NoPermission ||
         port.openFailure() == SerialDevice::OpenFailure::Busy) {
-#ifndef Q_OS_WIN
-        // Asked with the identity the open used, not the real user's.
-        if (::faccessat(AT_FDCWD, QFile::encodeName(path).constData(), R_OK | W_OK, AT_EACCESS) !=
-            0)
-            return detail +
-                   u"\n\nYour user account is not allowed to use serial devices such as "_s + path +
-                   u". Add it to the dialout group (sudo adduser $USER dialout), then log out "
-                   u"and in again."_s;
-#endif
-        return detail + u"\n\nAnother program may be using the port."_s;
+        const QString advice = SerialDevice::accessAdvice(path);
+        return detail + u"\n\n"_s +
+               (advice.isEmpty() ? u"Another program may be using the port."_s : advice);
     }
     if (port.openFailure() == SerialDevice::OpenFailure::NotFound) {
         const QStringList present = naming.presentDevices();

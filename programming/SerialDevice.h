@@ -39,6 +39,10 @@ public:
     void purge();
     void close() override;
 
+    // What the user can do when the system does not let them use the device at path at all;
+    // empty when it does, or when the system has no such rule.
+    [[nodiscard]] static QString accessAdvice(const QString &path);
+
     // The device hung up or went away under the transfer.
     [[nodiscard]] bool linkLost() const { return m_linkLost; }
 

@@ -10,6 +10,7 @@
 
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
 
@@ -172,6 +173,15 @@ void SerialDevice::purge() {
     ::tcflush(m_port->fd, TCIOFLUSH);
     m_port->pending.clear();
     m_received.clear();
+}
+
+QString SerialDevice::accessAdvice(const QString &path) {
+    // Asked with the identity the open used, not the real user's.
+    if (::faccessat(AT_FDCWD, QFile::encodeName(path).constData(), R_OK | W_OK, AT_EACCESS) == 0)
+        return {};
+    return u"Your user account is not allowed to use serial devices such as "_s + path +
+           u". Add it to the dialout group (sudo adduser $USER dialout), then log out "
+           u"and in again."_s;
 }
 
 void SerialDevice::loseLink(const QString &reason) {

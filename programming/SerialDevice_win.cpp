@@ -78,6 +78,10 @@ void SerialDevice::purge() {
     m_received.clear();
 }
 
+QString SerialDevice::accessAdvice(const QString & /*path*/) {
+    return {}; // a port that will not open is in use
+}
+
 void SerialDevice::loseLink(const QString &reason) {
     m_linkLost = true;
     setErrorString(reason);

@@ -1,17 +1,14 @@
 #include "SettingsStore.h"
 
 #include "StoreEntries.h"
+#include "StoreFile.h"
 
 #include <limits>
 #include <optional>
 
-#include <QDateTime>
-#include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSettings>
 #include <QStringList>
-#include <QThread>
 #include <QVariant>
 
 using namespace Qt::StringLiterals;
@@ -54,45 +51,6 @@ QString toText(const QVariant &value) {
 std::int32_t wrappingAdd(std::int32_t value, std::int32_t offset) {
     return static_cast<std::int32_t>(static_cast<std::uint32_t>(value) +
                                      static_cast<std::uint32_t>(offset));
-}
-
-// The store file holds the PIN: it is created private to its owner before anything is
-// written to it, and made private again should someone have opened it up since. QSettings
-// replaces the file through QSaveFile, which keeps the mode of the file it replaces.
-void prepareStoreFile([[maybe_unused]] const QString &path) {
-#ifndef Q_OS_WIN
-    const QFileInfo info(path);
-    QDir().mkpath(info.absolutePath());
-    constexpr auto kPrivate = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
-    QFile file(path);
-    if (!info.exists()) {
-        // NewOnly: never truncate a file that appeared in the meantime.
-        file.open(QIODevice::WriteOnly | QIODevice::NewOnly, kPrivate);
-        return;
-    }
-    if ((file.permissions() & ~(kPrivate | QFileDevice::ReadUser | QFileDevice::WriteUser)) != 0)
-        file.setPermissions(kPrivate);
-#endif
-}
-
-// A save killed between creating its lock file and writing its owner into it leaves an
-// empty lock, which QLockFile takes for stale only after 30 seconds: the next save, on
-// Close or before programming, would hold the window that long. An owner writes its name
-// within microseconds of creating the file, so a lock that stays empty for 100 ms has none.
-void removeOwnerlessLock([[maybe_unused]] const QString &storePath) {
-#ifndef Q_OS_WIN
-    constexpr qint64 kOwnerWritesWithinMs = 100;
-    const QString lockPath = storePath + u".lock"_s;
-    QFileInfo lock(lockPath);
-    if (!lock.exists() || lock.size() != 0)
-        return;
-    const qint64 age = lock.lastModified().msecsTo(QDateTime::currentDateTime());
-    if (age >= 0 && age < kOwnerWritesWithinMs)
-        QThread::msleep(static_cast<unsigned long>(kOwnerWritesWithinMs - age));
-    lock.refresh();
-    if (lock.exists() && lock.size() == 0)
-        QFile::remove(lockPath);
-#endif
 }
 
 // Puts what the store holds for one entry (an invalid variant when it holds nothing) into

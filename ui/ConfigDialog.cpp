@@ -1,6 +1,7 @@
 #include "ConfigDialog.h"
 
 #include "AboutDialog.h"
+#include "AboutMenu.h"
 #include "ComPortText.h"
 #include "ControlEnablingRule.h"
 #include "FormExchange.h"
@@ -10,27 +11,17 @@
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QContextMenuEvent>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLineEdit>
-#include <QMenu>
 #include <QPushButton>
 #include <QScopedValueRollback>
-
-#ifdef Q_OS_WIN
-#include <qt_windows.h>
-#endif
 
 using namespace Qt::StringLiterals;
 
 namespace tavrenode {
 
 namespace {
-
-#ifdef Q_OS_WIN
-// The About item's command in the window's system menu.
-constexpr UINT kAboutCommand = 0x0010;
-#endif
 
 QString fromView(std::string_view text) {
     return QString::fromUtf8(text.data(), qsizetype(text.size()));
@@ -83,13 +74,7 @@ ConfigDialog::ConfigDialog(const ConfigServices &services, QWidget *parent)
     , m_services(services)
     , m_form(buildForm(forms::kConfigForm, *this, [](Form &form) { fillLists(form); }))
     , m_transfer({services.messages, services.naming, services.ports, services.portTimeout}) {
-#ifdef Q_OS_WIN
-    if (HMENU menu = GetSystemMenu(reinterpret_cast<HWND>(winId()), FALSE)) {
-        const QString item = fromView(strings::kAboutMenuItem);
-        AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-        AppendMenuW(menu, MF_STRING, kAboutCommand, reinterpret_cast<LPCWSTR>(item.utf16()));
-    }
-#endif
+    installAboutMenu(*this, [this] { showAbout(); });
 
     for (const ExchangeEntry &entry : kFormExchange) {
         // An indeterminate box (only from the store) becomes a plain one once clicked.
@@ -278,28 +263,5 @@ void ConfigDialog::keyPressEvent(QKeyEvent *event) {
     }
     QDialog::keyPressEvent(event);
 }
-
-void ConfigDialog::contextMenuEvent(QContextMenuEvent *event) {
-    // Desktops here give a program no window menu of its own; the form's background has it.
-#ifndef Q_OS_WIN
-    QMenu menu(this);
-    menu.addAction(fromView(strings::kAboutMenuItem), this, &ConfigDialog::showAbout);
-    menu.exec(event->globalPos());
-#else
-    QDialog::contextMenuEvent(event);
-#endif
-}
-
-#ifdef Q_OS_WIN
-bool ConfigDialog::nativeEvent(const QByteArray &eventType, void *message, qintptr *result) {
-    const MSG *msg = static_cast<const MSG *>(message);
-    if (msg->message == WM_SYSCOMMAND && (msg->wParam & 0xFFF0) == kAboutCommand) {
-        showAbout();
-        *result = 0;
-        return true;
-    }
-    return QDialog::nativeEvent(eventType, message, result);
-}
-#endif
 
 } // namespace tavrenode
