@@ -1,8 +1,9 @@
 #include "ComPortText.h"
-#include "ControlEnablingRule.h"
 #include "DialogUnits.h"
+#include "FormRules.h"
 #include "SettingsStore.h"
 
+#include <functional>
 #include <optional>
 
 #include <QTest>
@@ -14,6 +15,27 @@ using namespace tavrenode;
 using MaybePort = std::optional<std::int32_t>;
 Q_DECLARE_METATYPE(MaybePort)
 
+namespace {
+
+// A change to the settings or to the form, for a data row.
+using SettingsChange = std::function<void(ModuleSettings &)>;
+using FormChange = std::function<void(FormValues &)>;
+
+// The value of the control with this id in the form.
+ControlValue &valueOf(FormValues &form, int control) {
+    for (std::size_t i = 0; i < kFormExchange.size(); ++i) {
+        if (kFormExchange[i].id == control)
+            return form[i];
+    }
+    qFatal("no control %d", control);
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(SettingsChange)
+Q_DECLARE_METATYPE(FormChange)
+Q_DECLARE_METATYPE(std::optional<FormRefusal>)
+
 class TestFormLogic : public QObject {
     Q_OBJECT
 
@@ -22,6 +44,12 @@ private Q_SLOTS:
     void comPortText();
     void enablingRule_data();
     void enablingRule();
+    void formFromSettings_data();
+    void formFromSettings();
+    void settingsFromForm_data();
+    void settingsFromForm();
+    void programmingRefusal_data();
+    void programmingRefusal();
     void dialogUnits();
 };
 
@@ -94,6 +122,154 @@ void TestFormLogic::enablingRule() {
     for (std::size_t i = 0; i < kSubTypeBits.size(); ++i) {
         const bool expected = kSubTypeBits[i].group == SubTypeGroup::Imaging ? imaging : peripheral;
         QCOMPARE(states.subTypes[i], expected);
+    }
+}
+
+void TestFormLogic::formFromSettings_data() {
+    namespace id = forms::id;
+    QTest::addColumn<SettingsChange>("stored");
+    QTest::addColumn<int>("control");
+    QTest::addColumn<int>("number"); // what the control shows
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<SettingsChange>("settingsAfter"); // what writing the form does to them
+
+    const SettingsChange none = [](ModuleSettings &) {
+    };
+    QTest::newRow("115200 baud") << SettingsChange([](ModuleSettings &s) { s.baudRate = 4; })
+                                 << id::BaudRate << 4 << QString() << none;
+    QTest::newRow("baud beyond the list")
+        << SettingsChange([](ModuleSettings &s) { s.baudRate = 5; }) << id::BaudRate << -1
+        << QString() << none;
+    QTest::newRow("last device type")
+        << SettingsChange([](ModuleSettings &s) { s.deviceType = 46; }) << id::DeviceType << 46
+        << QString() << none;
+    QTest::newRow("device type beyond the list")
+        << SettingsChange([](ModuleSettings &s) { s.deviceType = 47; }) << id::DeviceType << -1
+        << QString() << none;
+    QTest::newRow("box neither ticked nor clear")
+        << SettingsChange([](ModuleSettings &s) { s.camera = 2; }) << id::Camera << 2 << QString()
+        << none;
+    QTest::newRow("box value 3 is cleared, in the settings too")
+        << SettingsChange([](ModuleSettings &s) { s.camera = 3; }) << id::Camera << 0 << QString()
+        << SettingsChange([](ModuleSettings &s) { s.camera = 0; });
+    QTest::newRow("negative box value is cleared")
+        << SettingsChange([](ModuleSettings &s) { s.audio = -1; }) << id::Audio << 0 << QString()
+        << SettingsChange([](ModuleSettings &s) { s.audio = 0; });
+    QTest::newRow("text over its limit is shown whole")
+        << SettingsChange([](ModuleSettings &s) { s.pin = QString(20, u'9'); }) << id::Pin << 0
+        << QString(20, u'9') << none;
+    QTest::newRow("port as a number") << SettingsChange([](ModuleSettings &s) { s.comPort = -12; })
+                                      << id::ComPort << 0 << u"-12"_s << none;
+}
+
+void TestFormLogic::formFromSettings() {
+    QFETCH(SettingsChange, stored);
+    QFETCH(int, control);
+    QFETCH(int, number);
+    QFETCH(QString, text);
+    QFETCH(SettingsChange, settingsAfter);
+
+    ModuleSettings settings = SettingsStore::defaults();
+    stored(settings);
+    ModuleSettings expected = settings;
+    settingsAfter(expected);
+    FormValues form = tavrenode::formFromSettings(settings);
+    QCOMPARE(valueOf(form, control), (ControlValue{number, text}));
+    QCOMPARE(settings, expected);
+}
+
+void TestFormLogic::settingsFromForm_data() {
+    namespace id = forms::id;
+    QTest::addColumn<FormChange>("typed");
+    QTest::addColumn<std::optional<FormRefusal>>("refusal");
+    QTest::addColumn<SettingsChange>("read"); // what the settings become
+
+    const auto over = [](int limit) {
+        return FormRefusal{u"Please enter no more than %1 characters."_s.arg(limit), -1};
+    };
+    QTest::newRow("everything acceptable") << FormChange([](FormValues &f) {
+        valueOf(f, id::DeviceType).number = 3;
+        valueOf(f, id::Pin).text = u"1234"_s;
+        valueOf(f, id::ComPort).text = u" 12x"_s;
+    }) << std::optional<FormRefusal>() << SettingsChange([](ModuleSettings &s) {
+        s.deviceType = 3, s.pin = u"1234"_s, s.comPort = 12;
+    });
+    QTest::newRow("device name over 31: it is kept, later fields are not read")
+        << FormChange([](FormValues &f) {
+               valueOf(f, id::DeviceName).text = QString(32, u'n');
+               valueOf(f, id::Pin).text = u"1234"_s;
+           })
+        << std::optional(FormRefusal{over(31).message, id::DeviceName})
+        << SettingsChange([](ModuleSettings &s) { s.deviceName = QString(32, u'n'); });
+    QTest::newRow("pair match prefix at 20") << FormChange([](FormValues &f) {
+        valueOf(f, id::PairMatchPrefix).text = QString(20, u'p');
+    }) << std::optional<FormRefusal>() << SettingsChange([](ModuleSettings &s) {
+        s.pairMatchPrefix = QString(20, u'p');
+    });
+    QTest::newRow("PIN over 16") << FormChange([](FormValues &f) {
+        valueOf(f, id::Pin).text = QString(17, u'1');
+    }) << std::optional(FormRefusal{over(16).message, id::Pin})
+                                 << SettingsChange(
+                                        [](ModuleSettings &s) { s.pin = QString(17, u'1'); });
+    QTest::newRow("port not a number: earlier fields read, the port and later ones not")
+        << FormChange([](FormValues &f) {
+               valueOf(f, id::SecurityMode).number = 0;
+               valueOf(f, id::ComPort).text = u"seven"_s;
+               valueOf(f, id::MasterSlave).number = 5;
+           })
+        << std::optional(FormRefusal{u"Please enter an integer."_s, id::ComPort})
+        << SettingsChange([](ModuleSettings &s) { s.securityMode = 0; });
+}
+
+void TestFormLogic::settingsFromForm() {
+    QFETCH(FormChange, typed);
+    QFETCH(std::optional<FormRefusal>, refusal);
+    QFETCH(SettingsChange, read);
+
+    ModuleSettings settings = SettingsStore::defaults();
+    FormValues form = tavrenode::formFromSettings(settings);
+    typed(form);
+    ModuleSettings expected = settings;
+    read(expected);
+    QCOMPARE(tavrenode::settingsFromForm(form, settings), refusal);
+    QCOMPARE(settings, expected);
+}
+
+void TestFormLogic::programmingRefusal_data() {
+    namespace id = forms::id;
+    QTest::addColumn<SettingsChange>("settings");
+    QTest::addColumn<int>("control"); // -2 for no refusal
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("defaults") << SettingsChange([](ModuleSettings &) {}) << -2 << QString();
+    QTest::newRow("blank PIN") << SettingsChange([](ModuleSettings &s) { s.pin = u" "_s; }) << -2
+                               << QString();
+    QTest::newRow("no status pin line")
+        << SettingsChange([](ModuleSettings &s) { s.statusPinMode = -1; }) << id::StatusPin
+        << u"Please choose a line in the \"Status pin\" list before programming."_s;
+    QTest::newRow("no device type")
+        << SettingsChange([](ModuleSettings &s) { s.deviceType = -1; }) << id::DeviceType
+        << u"Please choose a line in the \"Device type\" list before programming."_s;
+    QTest::newRow("no master/slave line, and no PIN: the list first")
+        << SettingsChange([](ModuleSettings &s) { s.masterSlaveMode = -1, s.pin.clear(); })
+        << id::MasterSlave
+        << u"Please choose a line in the \"WFP / Master / Slave\" list before programming."_s;
+    QTest::newRow("empty PIN") << SettingsChange([](ModuleSettings &s) { s.pin.clear(); }) << -1
+                               << u"A zero-length PIN code is not permitted.\r\n"_s;
+}
+
+void TestFormLogic::programmingRefusal() {
+    QFETCH(SettingsChange, settings);
+    QFETCH(int, control);
+    QFETCH(QString, message);
+
+    ModuleSettings checked = SettingsStore::defaults();
+    settings(checked);
+    const std::optional<FormRefusal> refusal = tavrenode::programmingRefusal(checked);
+    QCOMPARE(refusal.has_value(), control != -2);
+    if (refusal) {
+        QCOMPARE(refusal->control, control);
+        QVERIFY2(refusal->message.startsWith(message), qPrintable(refusal->message));
     }
 }
 

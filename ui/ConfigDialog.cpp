@@ -2,16 +2,15 @@
 
 #include "AboutDialog.h"
 #include "AboutMenu.h"
-#include "ComPortText.h"
-#include "ControlEnablingRule.h"
-#include "FormExchange.h"
+#include "BusyCursor.h"
+#include "FormRules.h"
 #include "SettingsStore.h"
+#include "TextView.h"
 #include "UserMessage.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
-#include <QGuiApplication>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPushButton>
@@ -23,47 +22,12 @@ namespace tavrenode {
 
 namespace {
 
-QString fromView(std::string_view text) {
-    return QString::fromUtf8(text.data(), qsizetype(text.size()));
+// A box's value: 0 clear, 1 ticked, 2 neither (Qt counts the last two the other way round).
+std::int32_t boxValue(Qt::CheckState state) {
+    return state == Qt::Checked ? 1 : state == Qt::PartiallyChecked ? 2 : 0;
 }
-
-// The busy cursor, for exactly as long as a command runs, whichever way it returns.
-class BusyCursor {
-public:
-    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
-    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
-    BusyCursor(const BusyCursor &) = delete;
-    BusyCursor &operator=(const BusyCursor &) = delete;
-};
-
-QString zeroLengthPinMessage() {
-    return u"A zero-length PIN code is not permitted.\r\n"
-           u"\r\n"
-           u"To turn off PIN codes specify \""_s +
-           fromView(labels::kSecurityModes[0]) +
-           u"\" in the security mode box.\r\n"
-           u"A PIN code always has to be specified because some remote devices    \r\n"
-           u"insist on using security, even if you do not enable it on Tavrenode.    "_s;
-}
-
-QString listName(int id) {
-    for (const ListContents &list : kShortLists) {
-        if (list.id == id)
-            return fromView(list.name);
-    }
-    return fromView(kDeviceTypeListName);
-}
-
-int boxValue(Qt::CheckState state) {
-    switch (state) {
-    case Qt::Unchecked:
-        return 0;
-    case Qt::PartiallyChecked:
-        return 2;
-    case Qt::Checked:
-        return 1;
-    }
-    return 0;
+Qt::CheckState checkState(std::int32_t value) {
+    return value == 1 ? Qt::Checked : value == 2 ? Qt::PartiallyChecked : Qt::Unchecked;
 }
 
 } // namespace
@@ -102,91 +66,67 @@ void ConfigDialog::fillLists(Form &form) {
     const auto fill = [&form](int id, auto lines) {
         auto *combo = form.control<QComboBox>(id);
         for (const auto &line : lines)
-            combo->addItem(fromView(line));
+            combo->addItem(toQString(line));
     };
     for (const ListContents &list : kShortLists)
         fill(list.id, list.lines);
 
     auto *deviceTypes = form.control<QComboBox>(id::DeviceType);
     for (const DeviceType &row : kDeviceTypeTable)
-        deviceTypes->addItem(fromView(row.label));
+        deviceTypes->addItem(toQString(row.label));
     deviceTypes->view()->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
 }
 
 void ConfigDialog::writeForm() {
     const QScopedValueRollback guard(m_exchanging, true);
-    for (const ExchangeEntry &entry : kFormExchange) {
+    const FormValues form = formFromSettings(m_settings);
+    for (std::size_t i = 0; i < kFormExchange.size(); ++i) {
+        const ExchangeEntry &entry = kFormExchange[i];
         QWidget *widget = m_form.widget(entry.id);
-        switch (entry.kind) {
-        case ExchangeKind::ListIndex: {
-            auto *combo = qobject_cast<QComboBox *>(widget);
-            const std::int32_t index = m_settings.*entry.number;
-            combo->setCurrentIndex(index >= 0 && index < combo->count() ? index : -1);
-            break;
-        }
-        case ExchangeKind::Box: {
-            std::int32_t &value = m_settings.*entry.number;
-            if (value < 0 || value > 2)
-                value = 0;
-            auto *box = qobject_cast<QCheckBox *>(widget);
-            box->setTristate(value == 2);
-            box->setCheckState(value == 2   ? Qt::PartiallyChecked
-                               : value == 1 ? Qt::Checked
-                                            : Qt::Unchecked);
-            break;
-        }
-        case ExchangeKind::Text: {
+        if (auto *combo = qobject_cast<QComboBox *>(widget)) {
+            combo->setCurrentIndex(form[i].number);
+        } else if (auto *box = qobject_cast<QCheckBox *>(widget)) {
+            box->setTristate(form[i].number == 2);
+            box->setCheckState(checkState(form[i].number));
+        } else if (auto *edit = qobject_cast<QLineEdit *>(widget)) {
             // A longer stored text is shown whole (the read-back then asks to shorten it):
             // the typing limit only stops it from growing.
-            auto *edit = qobject_cast<QLineEdit *>(widget);
-            const QString &text = m_settings.*entry.text;
-            edit->setMaxLength(std::max(entry.limit, int(text.size())));
-            edit->setText(text);
-            break;
-        }
-        case ExchangeKind::Integer:
-            qobject_cast<QLineEdit *>(widget)->setText(QString::number(m_settings.*entry.number));
-            break;
+            if (entry.kind == ExchangeKind::Text)
+                edit->setMaxLength(std::max(entry.limit, int(form[i].text.size())));
+            edit->setText(form[i].text);
         }
     }
 }
 
 bool ConfigDialog::readForm() {
     const QScopedValueRollback guard(m_exchanging, true);
-    const auto fail = [this](QLineEdit *edit, const QString &message) {
-        m_services.messages.show({message, {}});
-        edit->setFocus();
-        edit->selectAll();
-        return false;
-    };
-    for (const ExchangeEntry &entry : kFormExchange) {
+    FormValues form;
+    for (std::size_t i = 0; i < kFormExchange.size(); ++i) {
+        const ExchangeEntry &entry = kFormExchange[i];
         QWidget *widget = m_form.widget(entry.id);
-        switch (entry.kind) {
-        case ExchangeKind::ListIndex:
-            m_settings.*entry.number = qobject_cast<QComboBox *>(widget)->currentIndex();
-            break;
-        case ExchangeKind::Box:
-            m_settings.*entry.number = boxValue(qobject_cast<QCheckBox *>(widget)->checkState());
-            break;
-        case ExchangeKind::Text: {
-            auto *edit = qobject_cast<QLineEdit *>(widget);
-            m_settings.*entry.text = edit->text();
-            if (edit->text().size() > entry.limit)
-                return fail(edit, u"Please enter no more than %1 characters."_s.arg(entry.limit));
-            edit->setMaxLength(entry.limit);
-            break;
-        }
-        case ExchangeKind::Integer: {
-            auto *edit = qobject_cast<QLineEdit *>(widget);
-            const std::optional<std::int32_t> number = parseComPort(edit->text());
-            if (!number)
-                return fail(edit, u"Please enter an integer."_s);
-            m_settings.*entry.number = *number;
-            break;
-        }
-        }
+        if (auto *combo = qobject_cast<QComboBox *>(widget))
+            form[i].number = combo->currentIndex();
+        else if (auto *box = qobject_cast<QCheckBox *>(widget))
+            form[i].number = boxValue(box->checkState());
+        else if (auto *edit = qobject_cast<QLineEdit *>(widget))
+            form[i].text = edit->text();
+        // A text that fits gets its typing limit back.
+        if (entry.kind == ExchangeKind::Text && form[i].text.size() <= entry.limit)
+            qobject_cast<QLineEdit *>(widget)->setMaxLength(entry.limit);
     }
-    return true;
+    const std::optional<FormRefusal> refusal = settingsFromForm(form, m_settings);
+    if (refusal)
+        refuse(*refusal);
+    return !refusal;
+}
+
+void ConfigDialog::refuse(const FormRefusal &refusal) {
+    m_services.messages.show({refusal.message, {}});
+    if (QWidget *control = m_form.widget(refusal.control)) {
+        control->setFocus();
+        if (auto *edit = qobject_cast<QLineEdit *>(control))
+            edit->selectAll();
+    }
 }
 
 void ConfigDialog::applyEnablingRule() {
@@ -209,19 +149,8 @@ void ConfigDialog::program() {
     // port than the one the settings hold.
     if (!readForm())
         return;
-    // A list without a selection would send codes the module does not know.
-    for (const ExchangeEntry &entry : kFormExchange) {
-        if (entry.kind == ExchangeKind::ListIndex && m_settings.*entry.number < 0) {
-            m_services.messages.show(
-                {u"Please choose a line in the \"%1\" list before programming."_s.arg(
-                     listName(entry.id)),
-                 {}});
-            m_form.widget(entry.id)->setFocus();
-            return;
-        }
-    }
-    if (m_settings.pin.isEmpty()) {
-        m_services.messages.show({zeroLengthPinMessage(), {}});
+    if (const std::optional<FormRefusal> refusal = programmingRefusal(m_settings)) {
+        refuse(*refusal);
         return;
     }
     m_services.store.save(m_settings);

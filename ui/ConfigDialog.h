@@ -15,6 +15,7 @@ class MessageSink;
 class PortNaming;
 class PortOpener;
 class SettingsStore;
+struct FormRefusal;
 
 // What the window works with, handed in so that tests can replace each one.
 struct ConfigServices {
@@ -52,6 +53,8 @@ private:
     // False when a control's value is not acceptable: its message has been shown and the
     // focus is on it; fields of earlier controls are already updated.
     bool readForm();
+    // Shows why the form was refused and takes the user to the control concerned.
+    void refuse(const FormRefusal &refusal);
     void applyEnablingRule();
     void formChanged();
     void program();

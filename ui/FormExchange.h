@@ -70,13 +70,12 @@ struct ListContents {
 };
 
 inline constexpr std::array<ListContents, 5> kShortLists{{
-    {id::StatusPin, "Status pin", labels::kStatusPinModes},
-    {id::BaudRate, "Baud rate", labels::kBaudRates},
-    {id::MatingMode, "Mating mode", labels::kMatingModes},
-    {id::SecurityMode, "Security mode", labels::kSecurityModes},
-    {id::MasterSlave, "WFP / Master / Slave", labels::kMasterSlaveModes},
+    {id::StatusPin, labels::kStatusPinName, labels::kStatusPinModes},
+    {id::BaudRate, labels::kBaudRateName, labels::kBaudRates},
+    {id::MatingMode, labels::kMatingModeName, labels::kMatingModes},
+    {id::SecurityMode, labels::kSecurityModeName, labels::kSecurityModes},
+    {id::MasterSlave, labels::kMasterSlaveName, labels::kMasterSlaveModes},
 }};
-inline constexpr std::string_view kDeviceTypeListName = "Device type";
 
 // The control that edits a box field, or -1.
 [[nodiscard]] constexpr int controlOf(std::int32_t ModuleSettings::*field) {

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ListLabels.h"
+
 #include <array>
 #include <span>
 #include <string_view>
@@ -78,17 +80,17 @@ inline constexpr std::array<Control, 40> kConfigControls{{
     {id::Program, Kind::PushButton, "Program Tavrenode Now", 142, 281, 97, 16, true},
     {id::ComPort, Kind::Edit, "", 70, 281, 46, 16, true},
     {-1, Kind::LabelRight, "Connected to COM port", 22, 281, 45, 22, false},
-    {-1, Kind::LabelRight, "Status pin", 21, 17, 52, 8, false},
+    {-1, Kind::LabelRight, labels::kStatusPinName, 21, 17, 52, 8, false},
     {id::StatusPin, Kind::DropDown, "", 81, 15, 259, 159, true},
-    {-1, Kind::LabelRight, "Baud rate", 21, 36, 52, 8, false},
+    {-1, Kind::LabelRight, labels::kBaudRateName, 21, 36, 52, 8, false},
     {id::BaudRate, Kind::DropDown, "", 81, 34, 259, 159, true},
-    {-1, Kind::LabelRight, "Device type", 21, 55, 52, 8, false},
+    {-1, Kind::LabelRight, labels::kDeviceTypeName, 21, 55, 52, 8, false},
     {id::DeviceType, Kind::DropDown, "", 81, 53, 259, 159, true},
-    {-1, Kind::LabelRight, "Mating mode", 21, 181, 52, 8, false},
+    {-1, Kind::LabelRight, labels::kMatingModeName, 21, 181, 52, 8, false},
     {id::MatingMode, Kind::DropDown, "", 81, 178, 259, 159, true},
     {-1, Kind::LabelRight, "Pair match prefix", 7, 162, 66, 8, false},
     {-1, Kind::LabelRight, "Pin code", 21, 200, 52, 8, false},
-    {-1, Kind::LabelRight, "Security mode", 21, 219, 52, 8, false},
+    {-1, Kind::LabelRight, labels::kSecurityModeName, 21, 219, 52, 8, false},
     {id::SecurityMode, Kind::DropDown, "", 81, 217, 259, 159, true},
     {id::LimitedDiscoverable, Kind::CheckBox, "Limited discoverable", 82, 73, 80, 10, true},
     {id::Positioning, Kind::CheckBox, "Positioning", 179, 73, 50, 10, true},
@@ -111,7 +113,7 @@ inline constexpr std::array<Control, 40> kConfigControls{{
     {id::PairMatchPrefix, Kind::Edit, "", 81, 160, 259, 12, true},
     {id::Pin, Kind::Edit, "", 81, 196, 259, 12, true},
     {-1, Kind::LabelCentre, "(connect before clicking here)", 143, 297, 96, 8, false},
-    {-1, Kind::LabelRight, "WFP / Master / Slave", 7, 241, 68, 8, false},
+    {-1, Kind::LabelRight, labels::kMasterSlaveName, 7, 241, 68, 8, false},
     {id::MasterSlave, Kind::DropDown, "", 81, 239, 259, 159, true},
 }};
 

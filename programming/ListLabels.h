@@ -3,9 +3,17 @@
 #include <array>
 #include <string_view>
 
-// The lines of the form's five short drop-down lists, in list order. A line's position is
-// the value stored for it, so these arrays must never be sorted or reordered.
+// The form's drop-down lists: what the form calls each (the label beside it), and the lines
+// of the five short ones, in list order. A line's position is the value stored for it, so
+// these arrays must never be sorted or reordered. The device types are in DeviceTypeTable.h.
 namespace tavrenode::labels {
+
+inline constexpr std::string_view kStatusPinName = "Status pin";
+inline constexpr std::string_view kBaudRateName = "Baud rate";
+inline constexpr std::string_view kDeviceTypeName = "Device type";
+inline constexpr std::string_view kMatingModeName = "Mating mode";
+inline constexpr std::string_view kSecurityModeName = "Security mode";
+inline constexpr std::string_view kMasterSlaveName = "WFP / Master / Slave";
 
 inline constexpr std::array<std::string_view, 3> kStatusPinModes{
     "Low unless connected",
