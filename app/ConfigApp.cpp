@@ -7,6 +7,8 @@
 #include "PortNaming.h"
 #include "SerialDevice.h"
 #include "SettingsStore.h"
+#include "TavrenodeVersion.h"
+#include "TextView.h"
 
 #include <optional>
 
@@ -35,7 +37,7 @@ ConfigApp::ConfigApp(int &argc, char **argv)
     : m_parts(std::make_unique<Parts>(argc, argv)) {
     QApplication &app = m_parts->app;
     app.setApplicationName(applicationNameFromExecutable(QCoreApplication::applicationFilePath()));
-    app.setApplicationVersion(QStringLiteral(TAVRENODE_VERSION));
+    app.setApplicationVersion(toQString(version::kFull));
     app.setDesktopFileName(u"tavrenode-config"_s);
     app.setWindowIcon(QIcon(u":/tavrenode-config.png"_s));
 

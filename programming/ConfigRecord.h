@@ -25,6 +25,12 @@ inline constexpr std::size_t kPinSize = 17;
 inline constexpr std::size_t kSecurityMode = 76;
 inline constexpr std::size_t kMasterSlaveMode = 77;
 inline constexpr std::size_t kWrittenSize = 78;
+
+// What the record's code for a list choice adds to the line's index: the status pin's lines
+// are codes 1..3, the baud rates' 4..8 (9600 baud is 4). The other lists' codes are their
+// indexes.
+inline constexpr std::int32_t kStatusPinCodeOffset = 1;
+inline constexpr std::int32_t kBaudCodeOffset = 4;
 } // namespace record
 
 // Codes that stand in the record for successive "~" of the device name; the module puts

@@ -49,8 +49,8 @@ QString substituteAddressPlaceholders(QString deviceName) {
 
 void build(const ModuleSettings &settings, ConfigRecord &record, MessageSink &messages) {
     using namespace record;
-    record[kStatusPin] = lowByte(settings.statusPinMode, 1);
-    record[kBaud] = lowByte(settings.baudRate, 4);
+    record[kStatusPin] = lowByte(settings.statusPinMode, kStatusPinCodeOffset);
+    record[kBaud] = lowByte(settings.baudRate, kBaudCodeOffset);
 
     const ClassOfDevice cod = classOfDevice(settings);
     if (!cod.deviceTypeKnown)

@@ -1,12 +1,18 @@
 #pragma once
 
 #include "ModuleSettings.h"
+#include "SettingsFields.h"
 
 #include <array>
 #include <cstdint>
 #include <string_view>
 
 namespace tavrenode {
+
+// The store keeps the baud rate's line index plus 3 (9600 baud is 3): stores written by
+// earlier versions rely on it, so it never changes. It has nothing to do with the record's
+// own code for the baud rate.
+inline constexpr std::int32_t kStoredBaudOffset = 3;
 
 // One remembered setting: its entry name in the store, the field it fills, and what the
 // field takes when the store has no value. Exactly one of number and text is set.
@@ -16,8 +22,7 @@ struct StoreEntry {
     QString ModuleSettings::*text = nullptr;
     std::int32_t defaultNumber = 0;
     std::u16string_view defaultText;
-    // Added on writing, subtracted on reading. Only the baud rate has one (9600 baud is 3);
-    // stores written by earlier versions rely on it, so it never changes.
+    // Added on writing, subtracted on reading; only the baud rate has one.
     std::int32_t storedOffset = 0;
 };
 
@@ -33,9 +38,9 @@ constexpr StoreEntry textEntry(std::string_view name, QString ModuleSettings::*f
 
 // In the order in which they are read and written. The odd prefixes (m_c, m_i, bare m_) are
 // the names existing stores carry and must stay as they are.
-inline constexpr std::array<StoreEntry, 25> kStoreEntries{
+inline constexpr std::array<StoreEntry, kSettingsFieldCount> kStoreEntries{
     numberEntry("m_cStatus", &ModuleSettings::statusPinMode, 2),
-    numberEntry("m_cBaud", &ModuleSettings::baudRate, 3, 3),
+    numberEntry("m_cBaud", &ModuleSettings::baudRate, kStoredBaudOffset, kStoredBaudOffset),
     numberEntry("m_DevType", &ModuleSettings::deviceType, 15),
     numberEntry("m_cPosition", &ModuleSettings::positioning, 0),
     numberEntry("m_iNetworking", &ModuleSettings::networking, 1),
@@ -60,5 +65,7 @@ inline constexpr std::array<StoreEntry, 25> kStoreEntries{
     numberEntry("m_iSlaveMaster", &ModuleSettings::masterSlaveMode, 2),
     numberEntry("m_iComPort", &ModuleSettings::comPort, 4),
 };
+static_assert(coversEveryFieldOnce(kStoreEntries),
+              "the store keeps every field of ModuleSettings, each in one entry");
 
 } // namespace tavrenode

@@ -96,9 +96,11 @@ std::string describeRecord(const ConfigRecord &record) {
     using namespace record;
     const std::span bytes(record);
     std::string out;
-    out += line("status pin", coded(record[kStatusPin],
-                                    labelOf(labels::kStatusPinModes, record[kStatusPin] - 1)));
-    out += line("baud", coded(record[kBaud], labelOf(labels::kBaudRates, record[kBaud] - 4)));
+    out += line("status pin",
+                coded(record[kStatusPin],
+                      labelOf(labels::kStatusPinModes, record[kStatusPin] - kStatusPinCodeOffset)));
+    out += line("baud",
+                coded(record[kBaud], labelOf(labels::kBaudRates, record[kBaud] - kBaudCodeOffset)));
 
     const std::uint8_t low = record[kClassOfDevice];
     const std::uint8_t middle = record[kClassOfDevice + 1];

@@ -3,6 +3,8 @@
 #include "FormTemplates.h"
 #include "ListLabels.h"
 #include "ModuleSettings.h"
+#include "SettingsFields.h"
+#include "StoreEntries.h"
 
 #include <array>
 #include <span>
@@ -34,7 +36,7 @@ constexpr ExchangeEntry textEntry(int id, QString ModuleSettings::*field, int li
 
 namespace id = forms::id;
 
-inline constexpr std::array<ExchangeEntry, 25> kFormExchange{
+inline constexpr std::array<ExchangeEntry, kSettingsFieldCount> kFormExchange{
     listEntry(id::StatusPin, &ModuleSettings::statusPinMode),
     listEntry(id::BaudRate, &ModuleSettings::baudRate),
     listEntry(id::DeviceType, &ModuleSettings::deviceType),
@@ -61,6 +63,9 @@ inline constexpr std::array<ExchangeEntry, 25> kFormExchange{
     {id::ComPort, ExchangeKind::Integer, &ModuleSettings::comPort},
     listEntry(id::MasterSlave, &ModuleSettings::masterSlaveMode),
 };
+static_assert(coversEveryFieldOnce(kFormExchange),
+              "the form edits every field of ModuleSettings, each with one control");
+static_assert(sameFields(kFormExchange, kStoreEntries), "what the form edits, the store keeps");
 
 // The drop-down lists: what they hold and what the form calls them.
 struct ListContents {

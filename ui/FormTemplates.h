@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ListLabels.h"
+#include "TavrenodeVersion.h"
 
 #include <array>
 #include <span>
@@ -122,7 +123,7 @@ inline constexpr Template kConfigForm{
 
 // The maker's notice is ours to word.
 inline constexpr std::array<Control, 5> kAboutControls{{
-    {-1, Kind::LabelPlain, "Tavrenode Configuration Tool 1.0", 40, 7, 119, 8, false},
+    {-1, Kind::LabelPlain, version::kProductTitle, 40, 7, 119, 8, false},
     {-1, Kind::Label, "Made by the Tavrenode team", 40, 25, 119, 8, false},
     {id::Ok, Kind::DefaultPushButton, "OK", 178, 7, 50, 16, true},
     {id::BuildStamp, Kind::Label, "", 40, 44, 119, 8, false},
