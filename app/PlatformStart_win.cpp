@@ -1,5 +1,6 @@
 #include "FormTemplates.h"
 #include "PlatformStart.h"
+#include "TextView.h"
 #include "UserMessage.h"
 
 #include <winsock2.h>
@@ -17,8 +18,7 @@ bool preparePlatform(MessageSink &messages) {
         return true;
     if (started)
         WSACleanup();
-    const auto text = strings::kSocketsFailed;
-    messages.show({QString::fromUtf8(text.data(), qsizetype(text.size())), {}});
+    messages.show({toQString(strings::kSocketsFailed), {}});
     return false;
 }
 

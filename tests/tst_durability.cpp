@@ -1,9 +1,11 @@
 // The settings file under saves that do not finish: the writer killed at random moments,
 // a store the user may not write to, a store that is full.
+#include "Privileges.h"
 #include "SettingsStore.h"
 #include "StoreTesting.h"
 
 #include <csignal>
+#include <optional>
 #include <sys/fsuid.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -43,34 +45,31 @@ ModuleSettings loadCopy(const QString &path) {
     return settings;
 }
 
-// Takes write access to the store's folder away, from root too: root gives up its right to
-// override file modes on this thread by taking another file-system identity.
+// Takes write access to the store's folder away, from root too (by taking nobody's
+// file-system identity, which does not own the file either).
 class ReadOnlyFolder {
 public:
     ReadOnlyFolder(const QString &folder, const QString &file)
         : m_folder(folder) {
-        if (::geteuid() == 0) {
-            constexpr uid_t kNobody = 65534;
-            [[maybe_unused]] const int owned = ::chown(QFile::encodeName(file), kNobody, kNobody);
-            ::setfsgid(kNobody);
-            ::setfsuid(kNobody);
+        if (FileAccessAsNobody::isRoot()) {
+            [[maybe_unused]] const int owned = ::chown(
+                QFile::encodeName(file), FileAccessAsNobody::kNobody, FileAccessAsNobody::kNobody);
+            m_nobody.emplace();
         } else {
             ::chmod(QFile::encodeName(folder), 0500);
         }
     }
     ~ReadOnlyFolder() {
-        if (::geteuid() == 0) {
-            ::setfsuid(0);
-            ::setfsgid(0);
-        } else {
+        m_nobody.reset();
+        if (!FileAccessAsNobody::isRoot())
             ::chmod(QFile::encodeName(m_folder), 0700);
-        }
     }
     ReadOnlyFolder(const ReadOnlyFolder &) = delete;
     ReadOnlyFolder &operator=(const ReadOnlyFolder &) = delete;
 
 private:
     QString m_folder;
+    std::optional<FileAccessAsNobody> m_nobody;
 };
 
 // Lets files grow to no more than limit bytes; a write beyond fails instead of raising
@@ -108,12 +107,11 @@ private Q_SLOTS:
     void fullStoreKeepsItsFile();
 
 private:
-    QTemporaryDir m_config;
+    TemporaryConfigHome m_config;
 };
 
 void TestDurability::initTestCase() {
     QVERIFY(m_config.isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
 }
 
 void TestDurability::savesKilledAtRandomMoments() {

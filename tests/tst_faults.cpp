@@ -8,14 +8,14 @@
 #include "FormTesting.h"
 #include "HelpLauncher.h"
 #include "PortNaming.h"
+#include "Privileges.h"
 #include "RecordingMessages.h"
 #include "SettingsStore.h"
 #include "SimulatedModule.h"
+#include "StoreTesting.h"
 #include "TryCompare.h"
 
 #include <memory>
-#include <sys/fsuid.h>
-#include <unistd.h>
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -23,7 +23,6 @@
 #include <QGuiApplication>
 #include <QPushButton>
 #include <QSerialPort>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -84,28 +83,19 @@ QStringList openDescriptors() {
     return targets;
 }
 
-// Opens the device as nobody would: for root, by dropping the file-system identity of this
-// thread (and with it the right to override file modes); for anyone else, by taking every
-// permission off the device, which its owner cannot then override either.
+// Opens the device as nobody would: root takes nobody's file-system identity; anyone else
+// takes every permission off the device, which its owner cannot then override either.
 class WithoutPermission {
 public:
     explicit WithoutPermission(const QString &device)
-        : m_device(device) {
-        if (::geteuid() == 0) {
-            ::setfsgid(65534);
-            ::setfsuid(65534);
-        } else {
-            m_permissions = QFile::permissions(device);
+        : m_device(device)
+        , m_permissions(QFile::permissions(device)) {
+        if (!FileAccessAsNobody::isRoot())
             QFile::setPermissions(device, {});
-        }
     }
     ~WithoutPermission() {
-        if (::geteuid() == 0) {
-            ::setfsuid(0);
-            ::setfsgid(0);
-        } else {
+        if (!FileAccessAsNobody::isRoot())
             QFile::setPermissions(m_device, m_permissions);
-        }
     }
     WithoutPermission(const WithoutPermission &) = delete;
     WithoutPermission &operator=(const WithoutPermission &) = delete;
@@ -113,6 +103,7 @@ public:
 private:
     QString m_device;
     QFileDevice::Permissions m_permissions;
+    FileAccessAsNobody m_nobody;
 };
 
 const QString kLinkLost = u"The link to the module was lost: the device hung up or was removed."_s;
@@ -130,7 +121,7 @@ private Q_SLOTS:
 private:
     void program();
 
-    QTemporaryDir m_config;
+    TemporaryConfigHome m_config;
     RecordingMessages m_messages;
     SwitchableNaming m_naming;
     NoHelp m_help;
@@ -141,7 +132,6 @@ private:
 
 void TestFaults::initTestCase() {
     QVERIFY(m_config.isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
     m_store = std::make_unique<SettingsStore>(u"Tavrenode Config"_s, u"faults-test"_s);
     m_dialog = std::make_unique<ConfigDialog>(
         ConfigServices{m_messages, m_naming, m_help, *m_store, m_ports});

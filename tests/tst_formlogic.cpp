@@ -1,11 +1,15 @@
 #include "ComPortText.h"
 #include "DialogUnits.h"
 #include "FormRules.h"
+#include "HelpLauncher.h"
 #include "SettingsStore.h"
 
 #include <functional>
 #include <optional>
 
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -51,6 +55,8 @@ private Q_SLOTS:
     void programmingRefusal_data();
     void programmingRefusal();
     void dialogUnits();
+    void helpFile_data();
+    void helpFile();
 };
 
 void TestFormLogic::comPortText_data() {
@@ -280,6 +286,46 @@ void TestFormLogic::dialogUnits() {
     QCOMPARE(units.x(347), 521);
     QCOMPARE(units.y(322), 523);
     QCOMPARE(units.widened(1.5).x(4), 9);
+}
+
+void TestFormLogic::helpFile_data() {
+    QTest::addColumn<QString>("executable"); // relative to a temporary folder
+    QTest::addColumn<QStringList>("files");
+    QTest::addColumn<QString>("found"); // empty for none
+
+    const QString installed = u"share/tavrenode-config/tavrenode-config.html"_s;
+    QTest::newRow("build tree: beside the executable")
+        << u"build/app/tavrenode-config"_s << QStringList{u"build/app/tavrenode-config.html"_s}
+        << u"build/app/tavrenode-config.html"_s;
+    QTest::newRow("renamed copy in a build tree")
+        << u"build/app/tn-copy"_s << QStringList{u"build/app/tn-copy.html"_s}
+        << u"build/app/tn-copy.html"_s;
+    QTest::newRow("installed tree")
+        << u"bin/tavrenode-config"_s << QStringList{installed} << installed;
+    QTest::newRow("installed tree, renamed executable")
+        << u"bin/tn-copy"_s << QStringList{installed} << installed;
+    QTest::newRow("beside the executable first")
+        << u"bin/tavrenode-config"_s << QStringList{installed, u"bin/tavrenode-config.html"_s}
+        << u"bin/tavrenode-config.html"_s;
+    QTest::newRow("none") << u"bin/tavrenode-config"_s << QStringList{} << QString();
+}
+
+void TestFormLogic::helpFile() {
+    QFETCH(QString, executable);
+    QFETCH(QStringList, files);
+    QFETCH(QString, found);
+
+    QTemporaryDir root;
+    QVERIFY(root.isValid());
+    const QDir dir(root.path());
+    for (const QString &file : files) {
+        QVERIFY(dir.mkpath(QFileInfo(file).path()));
+        QFile page(dir.filePath(file));
+        QVERIFY(page.open(QIODevice::WriteOnly));
+    }
+    QVERIFY(dir.mkpath(QFileInfo(executable).path()));
+    QCOMPARE(findHelpFile(dir.filePath(executable)),
+             found.isEmpty() ? QString() : dir.filePath(found));
 }
 
 QTEST_GUILESS_MAIN(TestFormLogic)

@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -63,18 +62,13 @@ private Q_SLOTS:
     void applicationName();
 
 private:
-    QTemporaryDir m_config;
-    QTemporaryDir m_systemConfig;
+    TemporaryConfigHome m_config{TemporaryConfigHome::SystemFolder::Temporary};
     QString m_application;
     int m_case = 0;
 };
 
 void TestStore::initTestCase() {
     QVERIFY(m_config.isValid());
-    QVERIFY(m_systemConfig.isValid());
-    // Before the first QSettings: it reads the locations once per process.
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
-    qputenv("XDG_CONFIG_DIRS", QFile::encodeName(m_systemConfig.path()));
 }
 
 void TestStore::init() {
@@ -85,7 +79,7 @@ void TestStore::init() {
 void TestStore::firstRunOpensWithDefaults() {
     const SettingsStore store(company(), m_application);
     const QString expectedPath =
-        m_config.path() + u"/Tavrenode Config/"_s + m_application + u".conf"_s;
+        m_config.user() + u"/Tavrenode Config/"_s + m_application + u".conf"_s;
     QCOMPARE(store.location(), expectedPath);
     QVERIFY(!QFile::exists(expectedPath));
 
@@ -156,11 +150,7 @@ void TestStore::storedNumbers() {
     QFETCH(int, comPort);
 
     const SettingsStore store(company(), m_application);
-    QFile file(store.location());
-    QVERIFY(QFileInfo(file).dir().mkpath(u"."_s));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("[Tavrenode Prog]\n" + line + "\n");
-    file.close();
+    QVERIFY(writeFile(store.location(), "[Tavrenode Prog]\n" + line + "\n"));
 
     ModuleSettings settings;
     store.load(settings);
@@ -220,11 +210,7 @@ void TestStore::damagedFiles_data() {
 void TestStore::damagedFiles() {
     QFETCH(QByteArray, content);
     const SettingsStore store(company(), m_application);
-    QFile file(store.location());
-    QVERIFY(QFileInfo(file).dir().mkpath(u"."_s));
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
-    file.close();
+    QVERIFY(writeFile(store.location(), content));
 
     ModuleSettings loaded;
     store.load(loaded); // must not crash; what is readable is read
@@ -286,19 +272,13 @@ void TestStore::otherFilesAreNeverRead() {
     QFETCH(QString, file);
     QFETCH(bool, system);
 
-    const QString path = (system ? m_systemConfig : m_config).filePath(file.arg(m_application));
-    QVERIFY(QFileInfo(path).dir().mkpath(u"."_s));
-    QFile other(path);
-    QVERIFY(other.open(QIODevice::WriteOnly));
-    other.write("[Tavrenode%20Prog]\nm_iComPort=9\nm_PIN=1111\nm_DevType=3\nm_cBaud=6\n");
-    other.close();
+    const QString path =
+        QDir(system ? m_config.system() : m_config.user()).filePath(file.arg(m_application));
+    QVERIFY(writeFile(path, "[Tavrenode%20Prog]\nm_iComPort=9\nm_PIN=1111\nm_DevType=3\n"
+                            "m_cBaud=6\n"));
     // The tool's own file holds one entry; every other takes its default.
     const SettingsStore store(company(), m_application);
-    QFile own(store.location());
-    QVERIFY(QFileInfo(own).dir().mkpath(u"."_s));
-    QVERIFY(own.open(QIODevice::WriteOnly));
-    own.write("[Tavrenode%20Prog]\nm_cBaud=5\n");
-    own.close();
+    QVERIFY(writeFile(store.location(), "[Tavrenode%20Prog]\nm_cBaud=5\n"));
 
     ModuleSettings settings;
     store.load(settings);
@@ -309,9 +289,7 @@ void TestStore::otherFilesAreNeverRead() {
 
     // A renamed executable opens with the defaults, whatever else there is.
     ModuleSettings renamed;
-    QVERIFY(other.open(QIODevice::WriteOnly));
-    other.write("[Tavrenode%20Prog]\nm_iComPort=9\n");
-    other.close();
+    QVERIFY(writeFile(path, "[Tavrenode%20Prog]\nm_iComPort=9\n"));
     SettingsStore(company(), m_application + u"-renamed"_s).load(renamed);
     QFile::remove(path);
     QCOMPARE(renamed, SettingsStore::defaults());

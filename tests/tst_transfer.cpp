@@ -88,6 +88,8 @@ private Q_SLOTS:
     void silentModuleTimesOutAfterThreeSeconds();
     void openFailures_data();
     void openFailures();
+    void presentDevicesInNumberOrder_data();
+    void presentDevicesInNumberOrder();
     void portHeldByAnotherProgram();
     void consecutiveRunsEachProgramTheModule();
     void lineSettingsStayTheDevices_data();
@@ -247,6 +249,38 @@ void TestTransfer::openFailures() {
     QVERIFY2(detail.contains(detailContains), qPrintable(detail));
     // The record is built before the port is opened.
     QCOMPARE(record[0], 0x03);
+}
+
+void TestTransfer::presentDevicesInNumberOrder_data() {
+    QTest::addColumn<QStringList>("devices");
+    QTest::addColumn<QStringList>("sorted");
+    QTest::newRow("rfcomm 2 before 10")
+        << QStringList{u"/dev/rfcomm10"_s, u"/dev/rfcomm2"_s, u"/dev/rfcomm0"_s}
+        << QStringList{u"/dev/rfcomm0"_s, u"/dev/rfcomm2"_s, u"/dev/rfcomm10"_s};
+    QTest::newRow("COM ports") << QStringList{u"COM12"_s, u"COM3"_s, u"COM1"_s}
+                               << QStringList{u"COM1"_s, u"COM3"_s, u"COM12"_s};
+    QTest::newRow("none") << QStringList{} << QStringList{};
+}
+
+void TestTransfer::presentDevicesInNumberOrder() {
+    QFETCH(QStringList, devices);
+    QFETCH(QStringList, sorted);
+    QCOMPARE(sortedByNumber(devices), sorted);
+
+    // The detail of a port that does not exist lists them in that order.
+    const FixedNaming naming(u"/dev/rfcomm-absent-7"_s, sortedByNumber(devices));
+    RecordingMessages shown;
+    const PortOpener ports;
+    ProgrammingTransfer transfer({shown, naming, ports, kPortTimeout});
+    ConfigRecord record{};
+    transfer.run(SettingsStore::defaults(), record);
+    QVERIFY(!shown.messages.isEmpty());
+    const QString detail = shown.messages.first().detail;
+    if (sorted.isEmpty())
+        QVERIFY2(detail.contains(u"No Bluetooth serial port exists"_s), qPrintable(detail));
+    else
+        QVERIFY2(detail.endsWith(u"Bluetooth serial ports present: "_s + sorted.join(u", "_s)),
+                 qPrintable(detail));
 }
 
 void TestTransfer::portHeldByAnotherProgram() {

@@ -7,6 +7,7 @@
 #include "RecordingMessages.h"
 #include "SettingsStore.h"
 #include "SimulatedModule.h"
+#include "StoreTesting.h"
 #include "TryCompare.h"
 
 #include <memory>
@@ -64,6 +65,10 @@ const QString kZeroLengthPin =
 
 } // namespace
 
+// The ways a user closes the window.
+enum class Closing { CloseButton, Escape, CloseBox, EnterOnClose, EnterInEdit, KeypadEnterInEdit };
+Q_DECLARE_METATYPE(Closing)
+
 class TestWindow : public QObject {
     Q_OBJECT
 
@@ -84,11 +89,8 @@ private Q_SLOTS:
     void listWithoutSelectionIsRefused();
     void longStoredTextStopsEveryRead();
     void storedBoxValues();
-    void closeSavesEvenWithABadPort();
-    void enterOnCloseButtonCloses();
-    void enterInAnEditBoxClosesAndSaves();
-    void enterWithABadPortKeepsTheWindowOpen();
-    void escapeSaves();
+    void closing_data();
+    void closing();
     void changesSurviveARestart();
     void f1AsksForTheFormsTopic();
     void aboutBoxFromTheContextMenu();
@@ -103,7 +105,7 @@ private:
     }
     void type(int controlId, const QString &text);
 
-    QTemporaryDir m_config;
+    TemporaryConfigHome m_config;
     int m_case = 0;
     std::unique_ptr<SimulatedModule> m_module;
     std::unique_ptr<FixedNaming> m_naming;
@@ -116,7 +118,6 @@ private:
 
 void TestWindow::initTestCase() {
     QVERIFY(m_config.isValid());
-    qputenv("XDG_CONFIG_HOME", QFile::encodeName(m_config.path()));
 }
 
 void TestWindow::init() {
@@ -142,10 +143,7 @@ ConfigDialog &TestWindow::open() {
 }
 
 void TestWindow::writeStore(const QByteArray &entries) {
-    QFile file(m_store->location());
-    QFileInfo(file).dir().mkpath(u"."_s);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write("[Tavrenode Prog]\n" + entries);
+    QVERIFY(writeFile(m_store->location(), "[Tavrenode Prog]\n" + entries));
 }
 
 QVariant TestWindow::stored(const char *entry) const {
@@ -355,55 +353,78 @@ void TestWindow::storedBoxValues() {
     QCOMPARE(control<QCheckBox>(id::Audio)->checkState(), Qt::Checked);
 }
 
-void TestWindow::closeSavesEvenWithABadPort() {
+void TestWindow::closing_data() {
+    QTest::addColumn<Closing>("how");
+    QTest::addColumn<bool>("badPort"); // letters in the COM port box
+    QTest::addColumn<bool>("closes");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<bool>("saves");
+
+    const int rejected = QDialog::Rejected;
+    QTest::newRow("Close") << Closing::CloseButton << false << true << rejected << true;
+    QTest::newRow("Close with a bad port")
+        << Closing::CloseButton << true << true << rejected << true;
+    QTest::newRow("Escape") << Closing::Escape << false << true << rejected << true;
+    QTest::newRow("Escape with a bad port") << Closing::Escape << true << true << rejected << true;
+    QTest::newRow("close box") << Closing::CloseBox << false << true << rejected << true;
+    QTest::newRow("Enter on the Close button")
+        << Closing::EnterOnClose << false << true << rejected << true;
+    QTest::newRow("Enter in an edit box")
+        << Closing::EnterInEdit << false << true << int(QDialog::Accepted) << true;
+    QTest::newRow("keypad Enter with a bad port keeps the window open")
+        << Closing::KeypadEnterInEdit << true << false << 0 << false;
+}
+
+void TestWindow::closing() {
+    QFETCH(Closing, how);
+    QFETCH(bool, badPort);
+    QFETCH(bool, closes);
+    QFETCH(int, result);
+    QFETCH(bool, saves);
+
     writeStore("m_iSlaveMaster=1\n");
     open();
     type(id::Pin, u"9999"_s);
-    type(id::ComPort, u"x"_s);
+    if (badPort)
+        type(id::ComPort, u"x"_s);
     control<QComboBox>(id::MasterSlave)->setCurrentIndex(5);
     m_messages = {};
-    QTest::mouseClick(control<QPushButton>(id::Close), Qt::LeftButton);
-    QCOMPARE(m_messages.texts(), QStringList{u"Please enter an integer."_s});
-    QVERIFY(!m_dialog->isVisible());
-    QCOMPARE(m_dialog->result(), int(QDialog::Rejected));
+    switch (how) {
+    case Closing::CloseButton:
+        QTest::mouseClick(control<QPushButton>(id::Close), Qt::LeftButton);
+        break;
+    case Closing::Escape:
+        QTest::keyClick(control(id::Pin), Qt::Key_Escape);
+        break;
+    case Closing::CloseBox:
+        m_dialog->close();
+        break;
+    case Closing::EnterOnClose:
+        control(id::Close)->setFocus();
+        QTest::keyClick(control(id::Close), Qt::Key_Return);
+        break;
+    case Closing::EnterInEdit:
+        QTest::keyClick(control(id::Pin), Qt::Key_Return);
+        break;
+    case Closing::KeypadEnterInEdit:
+        QTest::keyClick(control(id::ComPort), Qt::Key_Enter, Qt::KeypadModifier);
+        break;
+    }
+
+    QCOMPARE(m_messages.texts(),
+             badPort ? QStringList{u"Please enter an integer."_s} : QStringList{});
+    QCOMPARE(m_dialog->isVisible(), !closes);
+    if (closes)
+        QCOMPARE(m_dialog->result(), result);
+    if (!saves) {
+        QVERIFY(!stored("m_PIN").isValid());
+        QVERIFY(!stored("m_iComPort").isValid());
+        return;
+    }
     QCOMPARE(stored("m_PIN").toString(), u"9999"_s);
     QCOMPARE(stored("m_iComPort").toInt(), 4);
-    QCOMPARE(stored("m_iSlaveMaster").toInt(), 1); // after the port box: not read
-}
-
-void TestWindow::enterOnCloseButtonCloses() {
-    open();
-    QTest::keyClick(control(id::Close), Qt::Key_Return);
-    QVERIFY(!m_dialog->isVisible());
-    QCOMPARE(m_dialog->result(), int(QDialog::Rejected));
-    QCOMPARE(stored("m_iComPort").toInt(), 4);
-}
-
-void TestWindow::enterInAnEditBoxClosesAndSaves() {
-    open();
-    type(id::PairMatchPrefix, u"Mine"_s);
-    QTest::keyClick(control<QLineEdit>(id::PairMatchPrefix), Qt::Key_Return);
-    QVERIFY(!m_dialog->isVisible());
-    QCOMPARE(m_dialog->result(), int(QDialog::Accepted));
-    QCOMPARE(stored("m_PairStub").toString(), u"Mine"_s);
-}
-
-void TestWindow::enterWithABadPortKeepsTheWindowOpen() {
-    open();
-    type(id::ComPort, u"?"_s);
-    m_messages = {};
-    QTest::keyClick(control<QLineEdit>(id::ComPort), Qt::Key_Enter, Qt::KeypadModifier);
-    QCOMPARE(m_messages.texts(), QStringList{u"Please enter an integer."_s});
-    QVERIFY(m_dialog->isVisible());
-    QVERIFY(!stored("m_iComPort").isValid());
-}
-
-void TestWindow::escapeSaves() {
-    open();
-    type(id::DeviceName, u"Esc"_s);
-    QTest::keyClick(control<QLineEdit>(id::DeviceName), Qt::Key_Escape);
-    QVERIFY(!m_dialog->isVisible());
-    QCOMPARE(stored("m_DevName").toString(), u"Esc"_s);
+    // A read stops at the port box: the list after it is not read then.
+    QCOMPARE(stored("m_iSlaveMaster").toInt(), badPort ? 1 : 5);
 }
 
 void TestWindow::changesSurviveARestart() {

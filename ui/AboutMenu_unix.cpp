@@ -1,5 +1,6 @@
 #include "AboutMenu.h"
 #include "FormTemplates.h"
+#include "TextView.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>
@@ -22,9 +23,7 @@ protected:
         if (watched != &m_window || event->type() != QEvent::ContextMenu)
             return false;
         QMenu menu(&m_window);
-        const auto text = strings::kAboutMenuItem;
-        menu.addAction(QString::fromUtf8(text.data(), qsizetype(text.size())), this,
-                       [this] { m_showAbout(); });
+        menu.addAction(toQString(strings::kAboutMenuItem), this, [this] { m_showAbout(); });
         menu.exec(static_cast<QContextMenuEvent *>(event)->globalPos());
         return true;
     }

@@ -1,5 +1,6 @@
 #include "AboutMenu.h"
 #include "FormTemplates.h"
+#include "TextView.h"
 
 #include <QAbstractNativeEventFilter>
 #include <QCoreApplication>
@@ -45,8 +46,7 @@ private:
 
 void installAboutMenu(QWidget &window, std::function<void()> showAbout) {
     if (HMENU menu = GetSystemMenu(reinterpret_cast<HWND>(window.winId()), FALSE)) {
-        const auto text = strings::kAboutMenuItem;
-        const QString item = QString::fromUtf8(text.data(), qsizetype(text.size()));
+        const QString item = toQString(strings::kAboutMenuItem);
         AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
         AppendMenuW(menu, MF_STRING, kAboutCommand, reinterpret_cast<LPCWSTR>(item.utf16()));
     }

@@ -1,6 +1,7 @@
 #include "FormBuilder.h"
 
 #include "DialogUnits.h"
+#include "TextView.h"
 
 #include <QAbstractButton>
 #include <QCheckBox>
@@ -19,7 +20,7 @@ namespace {
 using forms::Kind;
 
 QString textOf(const forms::Control &control) {
-    return QString::fromUtf8(control.text.data(), qsizetype(control.text.size()));
+    return toQString(control.text);
 }
 
 QLabel *label(const forms::Control &control, Qt::Alignment alignment, QWidget &window) {
@@ -140,7 +141,7 @@ Form buildForm(const forms::Template &form, QWidget &window,
     }
     const DialogUnits units = fontUnits.widened(widen);
 
-    window.setWindowTitle(QString::fromUtf8(form.caption.data(), qsizetype(form.caption.size())));
+    window.setWindowTitle(toQString(form.caption));
     window.setFixedSize(units.x(form.width), units.y(form.height));
     for (const auto &[control, widget] : created) {
         widget->setGeometry(placeOf(*control, *widget, units));
