@@ -112,7 +112,7 @@ private:
     std::unique_ptr<SettingsStore> m_store;
     CursorAwareMessages m_messages;
     RecordingHelp m_help;
-    const PortOpener m_ports;
+    const PortOpener m_ports{};
     std::unique_ptr<ConfigDialog> m_dialog;
 };
 
