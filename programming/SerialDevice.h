@@ -65,6 +65,8 @@ private:
 
     void failOpen(OpenFailure failure, const QString &reason);
     void loseLink(const QString &reason);
+    // Hands over up to maxSize of what was received.
+    qint64 takeReceived(char *data, qint64 maxSize);
 };
 
 // How a transfer opens its port: the system's way. Fault-injection tests replace it to

@@ -184,15 +184,6 @@ QString SerialDevice::accessAdvice(const QString &path) {
            u"and in again."_s;
 }
 
-void SerialDevice::loseLink(const QString &reason) {
-    m_linkLost = true;
-    setErrorString(reason);
-}
-
-qint64 SerialDevice::bytesAvailable() const {
-    return m_received.size() + QIODevice::bytesAvailable();
-}
-
 qint64 SerialDevice::bytesToWrite() const {
     return (m_port ? m_port->pending.size() : 0) + QIODevice::bytesToWrite();
 }
@@ -200,9 +191,7 @@ qint64 SerialDevice::bytesToWrite() const {
 qint64 SerialDevice::readData(char *data, qint64 maxSize) {
     if (m_received.isEmpty() && !m_linkLost)
         waitForReadyRead(0);
-    const qint64 count = std::min<qint64>(maxSize, m_received.size());
-    std::copy_n(m_received.constData(), count, data);
-    m_received.remove(0, count);
+    const qint64 count = takeReceived(data, maxSize);
     return count == 0 && m_linkLost ? -1 : count;
 }
 

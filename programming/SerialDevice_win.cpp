@@ -82,24 +82,12 @@ QString SerialDevice::accessAdvice(const QString & /*path*/) {
     return {}; // a port that will not open is in use
 }
 
-void SerialDevice::loseLink(const QString &reason) {
-    m_linkLost = true;
-    setErrorString(reason);
-}
-
-qint64 SerialDevice::bytesAvailable() const {
-    return m_received.size() + QIODevice::bytesAvailable();
-}
-
 qint64 SerialDevice::bytesToWrite() const {
     return QIODevice::bytesToWrite(); // writes are synchronous
 }
 
 qint64 SerialDevice::readData(char *data, qint64 maxSize) {
-    const qint64 count = std::min<qint64>(maxSize, m_received.size());
-    std::copy_n(m_received.constData(), count, data);
-    m_received.remove(0, count);
-    return count;
+    return takeReceived(data, maxSize);
 }
 
 qint64 SerialDevice::writeData(const char *data, qint64 size) {
