@@ -23,6 +23,8 @@ class SystemPortNaming final : public PortNaming {
 public:
     [[nodiscard]] QString devicePath(std::int32_t port) const override;
     [[nodiscard]] QStringList presentDevices() const override;
+    // What to do when the system has no device for a module's link at all.
+    [[nodiscard]] static QString noPortAdvice(std::int32_t port);
 };
 
 // Devices in the order of their numbers, whatever their names' lengths: rfcomm2 before

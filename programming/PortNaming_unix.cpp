@@ -19,4 +19,12 @@ QStringList SystemPortNaming::presentDevices() const {
     return sortedByNumber(devices);
 }
 
+QString SystemPortNaming::noPortAdvice(std::int32_t port) {
+    // Pairing in the desktop's Bluetooth settings makes no serial device; BlueZ's rfcomm does.
+    return u"No Bluetooth serial port exists at the moment. Pairing in the desktop's "
+           u"Bluetooth settings does not make one: as root, bind the module's address to port "
+           u"%1 with \"rfcomm bind %1 ADDRESS\" (from the bluez package), or connect with "
+           u"\"rfcomm connect %1 ADDRESS\"."_s.arg(port);
+}
+
 } // namespace tavrenode

@@ -21,7 +21,8 @@ QString portMessage(const char16_t *format, std::int32_t port) {
 }
 
 // Why the port would not open, in the system's words, and what the user can do about it.
-QString openFailureDetail(const SerialDevice &port, const QString &path, const PortNaming &naming) {
+QString openFailureDetail(const SerialDevice &port, const QString &path, std::int32_t number,
+                          const PortNaming &naming) {
     QString detail = port.errorString();
     if (port.openFailure() == SerialDevice::OpenFailure::NoPermission ||
         port.openFailure() == SerialDevice::OpenFailure::Busy) {
@@ -31,12 +32,16 @@ QString openFailureDetail(const SerialDevice &port, const QString &path, const P
     }
     if (port.openFailure() == SerialDevice::OpenFailure::NotFound) {
         const QStringList present = naming.presentDevices();
-        detail += present.isEmpty()
-                      ? u"\n\nNo Bluetooth serial port exists at the moment: connect to the "
-                        u"module from the system's Bluetooth settings first."_s
-                      : u"\n\nBluetooth serial ports present: "_s + present.join(u", "_s);
+        detail += u"\n\n"_s + (present.isEmpty()
+                                   ? SystemPortNaming::noPortAdvice(number)
+                                   : u"Bluetooth serial ports present: "_s + present.join(u", "_s));
     }
     return detail;
+}
+
+// Every failure's detail says first which device the port number led to.
+QString onDevice(const QString &path, const QString &detail) {
+    return u"Device: "_s + path + u"\n\n"_s + detail;
 }
 
 QString transferFailureDetail(const BlockTransferResult &result,
@@ -62,24 +67,29 @@ QString transferFailureDetail(const BlockTransferResult &result,
 
 } // namespace
 
-void ProgrammingTransfer::run(const ModuleSettings &settings, ConfigRecord &record) {
+TransferOutcome ProgrammingTransfer::run(const ModuleSettings &settings, ConfigRecord &record) {
     MessageSink &messages = m_services.messages;
     const std::chrono::milliseconds timeout = m_services.timeout;
     build(settings, record, messages);
 
     const std::int32_t number = settings.comPort;
-    const QString hint = QString::fromUtf16(kConfigureModeHint);
+    TransferOutcome outcome;
+    outcome.device = m_services.naming.devicePath(number);
+    const QString &path = outcome.device;
+    // The failure's own message, then how to get the module ready.
+    const auto fail = [&](const QString &text, const QString &detail) {
+        messages.show({text, onDevice(path, detail)});
+        messages.show({QString::fromUtf16(kConfigureModeHint), {}});
+        outcome.failure = text;
+        return outcome;
+    };
 
     // Opening switches the device to raw bytes, which the module's binary blocks need on
     // systems whose terminals translate them by default; its line settings stay as they are.
-    const QString path = m_services.naming.devicePath(number);
     SerialDevice port;
-    if (!m_services.opener.open(port, path, timeout)) {
-        messages.show({portMessage(u"Failed to open COM%1:", number),
-                       openFailureDetail(port, path, m_services.naming)});
-        messages.show({hint, {}});
-        return;
-    }
+    if (!m_services.opener.open(port, path, timeout))
+        return fail(portMessage(u"Failed to open COM%1:", number),
+                    openFailureDetail(port, path, number, m_services.naming));
     port.purge();
     BlockTransferResult result = sendBlocks(port, record, timeout);
     // A hang-up reads as end of file, and the port's error text is then whatever the last
@@ -90,20 +100,18 @@ void ProgrammingTransfer::run(const ModuleSettings &settings, ConfigRecord &reco
 
     switch (result.failure) {
     case BlockFailure::None:
-        return;
+        break;
     case BlockFailure::Write:
-        messages.show({portMessage(u"Failed to write to COM%1:", number),
-                       transferFailureDetail(result, timeout)});
-        break;
+        return fail(portMessage(u"Failed to write to COM%1:", number),
+                    transferFailureDetail(result, timeout));
     case BlockFailure::Read:
-        messages.show({portMessage(u"Failed to read from COM%1:", number),
-                       transferFailureDetail(result, timeout)});
-        break;
+        return fail(portMessage(u"Failed to read from COM%1:", number),
+                    transferFailureDetail(result, timeout));
     case BlockFailure::Acknowledgement:
-        messages.show({u"Programming Failed."_s, transferFailureDetail(result, timeout)});
-        break;
+        return fail(u"Programming Failed."_s, transferFailureDetail(result, timeout));
     }
-    messages.show({hint, {}});
+    outcome.programmed = true;
+    return outcome;
 }
 
 } // namespace tavrenode

@@ -5,6 +5,8 @@
 
 #include <chrono>
 
+#include <QString>
+
 namespace tavrenode {
 
 class MessageSink;
@@ -20,6 +22,14 @@ struct TransferServices {
     std::chrono::milliseconds timeout;
 };
 
+// How a run ended: programmed, or not and why (the first message's text), and the device
+// the port number led to.
+struct TransferOutcome {
+    bool programmed = false;
+    QString device;
+    QString failure;
+};
+
 // One programming run: build the record, open the port, purge it, send the three blocks
 // and close the port again. Success is silent; every failure is reported to the user as
 // two messages (what failed, then how to get the module ready) after the port is closed.
@@ -29,7 +39,7 @@ public:
         : m_services(services) {}
 
     // The caller has already refused an empty PIN. Fills record, then sends it.
-    void run(const ModuleSettings &settings, ConfigRecord &record);
+    TransferOutcome run(const ModuleSettings &settings, ConfigRecord &record);
 
 private:
     TransferServices m_services;

@@ -1,9 +1,11 @@
 #include "SerialDevice.h"
 
 #include <algorithm>
+#include <array>
 #include <cerrno>
 #include <fcntl.h>
 #include <poll.h>
+#include <pwd.h>
 #include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
@@ -175,13 +177,28 @@ void SerialDevice::purge() {
     m_received.clear();
 }
 
+namespace {
+
+// The name of the account the tool runs as (its effective identity, which opens the port).
+QString accountName() {
+    passwd entry{};
+    passwd *found = nullptr;
+    std::array<char, 4096> buffer{};
+    if (::getpwuid_r(::geteuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found)
+        return QString::fromLocal8Bit(found->pw_name);
+    return QString::number(::geteuid());
+}
+
+} // namespace
+
 QString SerialDevice::accessAdvice(const QString &path) {
     // Asked with the identity the open used, not the real user's.
     if (::faccessat(AT_FDCWD, QFile::encodeName(path).constData(), R_OK | W_OK, AT_EACCESS) == 0)
         return {};
-    return u"Your user account is not allowed to use serial devices such as "_s + path +
-           u". Add it to the dialout group (sudo adduser $USER dialout), then log out "
-           u"and in again."_s;
+    const QString name = accountName();
+    return u"Your user account (%1) is not allowed to use serial devices such as %2. Add it "
+           u"to the dialout group as root (\"adduser %1 dialout\", or \"sudo adduser %1 "
+           u"dialout\" where sudo is set up), then log out and in again."_s.arg(name, path);
 }
 
 qint64 SerialDevice::bytesToWrite() const {

@@ -57,6 +57,8 @@ private Q_SLOTS:
     void dialogUnits();
     void helpFile_data();
     void helpFile();
+    void runStatus_data();
+    void runStatus();
 };
 
 void TestFormLogic::comPortText_data() {
@@ -326,6 +328,29 @@ void TestFormLogic::helpFile() {
     QVERIFY(dir.mkpath(QFileInfo(executable).path()));
     QCOMPARE(findHelpFile(dir.filePath(executable)),
              found.isEmpty() ? QString() : dir.filePath(found));
+}
+
+void TestFormLogic::runStatus_data() {
+    QTest::addColumn<bool>("programmed");
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<QString>("failure");
+    QTest::addColumn<QString>("status");
+    QTest::newRow("programmed through rfcomm") << true << u"/dev/rfcomm7"_s << QString()
+                                               << u"Programmed COM7 (/dev/rfcomm7) at 10:42:03."_s;
+    QTest::newRow("programmed through a COM port")
+        << true << u"\\\\.\\COM7"_s << QString() << u"Programmed COM7 at 10:42:03."_s;
+    QTest::newRow("read failed") << false << u"/dev/rfcomm7"_s << u"Failed to read from COM7:"_s
+                                 << u"Not programmed: Failed to read from COM7"_s;
+    QTest::newRow("wrong answer") << false << u"/dev/rfcomm7"_s << u"Programming Failed."_s
+                                  << u"Not programmed: Programming Failed"_s;
+}
+
+void TestFormLogic::runStatus() {
+    QFETCH(bool, programmed);
+    QFETCH(QString, device);
+    QFETCH(QString, failure);
+    QFETCH(QString, status);
+    QCOMPARE(runStatusText({programmed, device, failure}, 7, QTime(10, 42, 3)), status);
 }
 
 QTEST_GUILESS_MAIN(TestFormLogic)

@@ -181,8 +181,9 @@ void TestTransfer::overPseudoTerminal() {
 
     QCOMPARE(shown.texts(), messages);
     TRY_COMPARE(module.blocks(), blocks);
+    // Every failure's detail names the device first.
     if (!detail.isEmpty())
-        QCOMPARE(shown.messages.first().detail, detail);
+        QCOMPARE(shown.messages.first().detail, u"Device: "_s + module.path() + u"\n\n"_s + detail);
     if (messages.isEmpty()) {
         TRY_COMPARE(module.records().size(), 1);
         QCOMPARE(module.records().first(), record);
@@ -204,7 +205,8 @@ void TestTransfer::silentModuleTimesOutAfterThreeSeconds() {
     transfer.run(settings, record);
     QVERIFY2(clock.elapsed() >= 2900, "gave up before the module's time-out");
     QCOMPARE(shown.texts(), (QStringList{u"Failed to read from COM12:"_s, kHint}));
-    QCOMPARE(shown.messages.first().detail, u"No answer within 3 seconds. Block 1 of 3."_s);
+    QCOMPARE(shown.messages.first().detail,
+             u"Device: "_s + module.path() + u"\n\nNo answer within 3 seconds. Block 1 of 3."_s);
     QCOMPARE(module.blocks(), QList<int>{1});
 }
 
@@ -245,7 +247,8 @@ void TestTransfer::openFailures() {
     QCOMPARE(openDescriptors(), descriptorsBefore);
     QCOMPARE(shown.texts(), (QStringList{u"Failed to open COM7:"_s, kHint}));
     const QString detail = shown.messages.first().detail;
-    QVERIFY2(!detail.isEmpty(), "the system's reason is missing");
+    QVERIFY2(detail.startsWith(u"Device: "_s + path + u"\n\n"_s), qPrintable(detail));
+    QVERIFY2(detail.size() > path.size() + 10, "the system's reason is missing");
     QVERIFY2(detail.contains(detailContains), qPrintable(detail));
     // The record is built before the port is opened.
     QCOMPARE(record[0], 0x03);

@@ -27,6 +27,7 @@
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTime>
 #include <QTimer>
 
 using namespace Qt::StringLiterals;
@@ -261,6 +262,12 @@ void TestWindow::programmingSendsTheFormAndSaves() {
     QCOMPARE(stored("m_DevName").toString(), u"Pad ~~"_s);
     QCOMPARE(stored("m_DevType").toInt(), 2);
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
+
+    // The window says so, with the device behind the port and the time.
+    const QString status = control<QLabel>(id::RunStatus)->text();
+    const QString expected = u"Programmed COM4 (%1) at "_s.arg(m_module->path());
+    QVERIFY2(status.startsWith(expected) && status.endsWith(u'.'), qPrintable(status));
+    QVERIFY(QTime::fromString(status.mid(expected.size(), 8), u"HH:mm:ss"_s).isValid());
 }
 
 void TestWindow::failedRunShowsItsMessagesUnderTheBusyCursor() {
@@ -269,6 +276,8 @@ void TestWindow::failedRunShowsItsMessagesUnderTheBusyCursor() {
     open();
     QTest::mouseClick(control<QPushButton>(id::Program), Qt::LeftButton);
     QCOMPARE(m_messages.texts(), (QStringList{u"Programming Failed."_s, kHint}));
+    QVERIFY(m_messages.messages.first().detail.startsWith(u"Device: "_s + m_module->path()));
+    QCOMPARE(control<QLabel>(id::RunStatus)->text(), u"Not programmed: Programming Failed"_s);
     QCOMPARE(m_messages.busy, (QList<bool>{true, true}));
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
     QCOMPARE(m_module->blocks(), (QList<int>{1, 2}));

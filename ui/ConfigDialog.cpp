@@ -12,6 +12,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopedValueRollback>
@@ -60,6 +61,8 @@ ConfigDialog::ConfigDialog(const ConfigServices &services, QWidget *parent)
     readForm();
     applyEnablingRule();
     m_form.widget(id::Close)->setFocus();
+    m_form.widget(id::RunStatus)
+        ->setAccessibleDescription(tr("Result of the last programming run"));
 }
 
 void ConfigDialog::fillLists(Form &form) {
@@ -154,7 +157,18 @@ void ConfigDialog::program() {
         return;
     }
     m_services.store.save(m_settings);
-    m_transfer.run(m_settings, m_record);
+    showRunStatus(m_transfer.run(m_settings, m_record));
+}
+
+void ConfigDialog::showRunStatus(const TransferOutcome &outcome) {
+    // The desktop's usual text colours for success and failure (Adwaita's, dark enough to
+    // read on a light window). The label's text is what a screen reader announces.
+    auto *status = m_form.control<QLabel>(id::RunStatus);
+    QPalette palette = status->palette();
+    palette.setColor(QPalette::WindowText,
+                     outcome.programmed ? QColor(0x1b, 0x85, 0x53) : QColor(0xc0, 0x1c, 0x28));
+    status->setPalette(palette);
+    status->setText(runStatusText(outcome, m_settings.comPort, QTime::currentTime()));
 }
 
 void ConfigDialog::okCommand() {

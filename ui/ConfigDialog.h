@@ -58,6 +58,7 @@ private:
     void applyEnablingRule();
     void formChanged();
     void program();
+    void showRunStatus(const TransferOutcome &outcome);
     void okCommand();
 
     ConfigServices m_services;

@@ -115,4 +115,17 @@ std::optional<FormRefusal> programmingRefusal(const ModuleSettings &settings) {
     return std::nullopt;
 }
 
+QString runStatusText(const TransferOutcome &outcome, std::int32_t port, const QTime &at) {
+    if (!outcome.programmed) {
+        QString reason = outcome.failure;
+        if (reason.endsWith(u':') || reason.endsWith(u'.'))
+            reason.chop(1);
+        return u"Not programmed: "_s + reason;
+    }
+    const QString name = u"COM%1"_s.arg(port);
+    const QString device =
+        outcome.device.endsWith(name) ? name : u"%1 (%2)"_s.arg(name, outcome.device);
+    return u"Programmed %1 at %2."_s.arg(device, at.toString(u"HH:mm:ss"_s));
+}
+
 } // namespace tavrenode

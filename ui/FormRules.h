@@ -3,11 +3,13 @@
 #include "DeviceTypeTable.h"
 #include "FormExchange.h"
 #include "ModuleSettings.h"
+#include "ProgrammingTransfer.h"
 
 #include <array>
 #include <optional>
 
 #include <QString>
+#include <QTime>
 
 namespace tavrenode {
 
@@ -56,5 +58,10 @@ struct ControlStates {
 // What stops a programming run once the form has been read: a list without a selected line
 // (the module would get a code it does not know), or an empty PIN.
 [[nodiscard]] std::optional<FormRefusal> programmingRefusal(const ModuleSettings &settings);
+
+// What the window says of the last programming run, in the group that starts it: the port,
+// the device behind it where that is not the port's own name, and the time; or why not.
+[[nodiscard]] QString runStatusText(const TransferOutcome &outcome, std::int32_t port,
+                                    const QTime &at);
 
 } // namespace tavrenode

@@ -71,13 +71,14 @@ inline constexpr int Scanner = 1024;
 inline constexpr int PairMatchPrefix = 1025;
 inline constexpr int Pin = 1026;
 inline constexpr int MasterSlave = 1027;
+inline constexpr int RunStatus = 1100;  // ours: the outcome of the last programming run
 inline constexpr int BuildStamp = 1007; // on the About box
 inline constexpr int AppIcon = 131;
 } // namespace id
 
-inline constexpr std::array<Control, 40> kConfigControls{{
+inline constexpr std::array<Control, 41> kConfigControls{{
     {id::Close, Kind::PushButton, "Close", 267, 281, 50, 16, true},
-    {-1, Kind::GroupBox, "Bluetooth Programming", 7, 264, 333, 51, false},
+    {-1, Kind::GroupBox, "Bluetooth Programming", 7, 264, 333, 63, false},
     {id::Program, Kind::PushButton, "Program Tavrenode Now", 142, 281, 97, 16, true},
     {id::ComPort, Kind::Edit, "", 70, 281, 46, 16, true},
     {-1, Kind::LabelRight, "Connected to COM port", 22, 281, 45, 22, false},
@@ -116,10 +117,12 @@ inline constexpr std::array<Control, 40> kConfigControls{{
     {-1, Kind::LabelCentre, "(connect before clicking here)", 143, 297, 96, 8, false},
     {-1, Kind::LabelRight, labels::kMasterSlaveName, 7, 241, 68, 8, false},
     {id::MasterSlave, Kind::DropDown, "", 81, 239, 259, 159, true},
+    // Below the group's controls, which stay where they are; the group and the form grow.
+    {id::RunStatus, Kind::Label, "", 14, 312, 319, 9, false},
 }};
 
 inline constexpr Template kConfigForm{
-    102, "Tavrenode Configuration Tool", 347, 322, 8, kConfigControls};
+    102, "Tavrenode Configuration Tool", 347, 334, 8, kConfigControls};
 
 // The maker's notice is ours to word.
 inline constexpr std::array<Control, 5> kAboutControls{{
