@@ -54,6 +54,9 @@ public:
         topics.append(topic);
         return works;
     }
+    QString location() const override {
+        return u"/usr/share/tavrenode-config/tavrenode-config.html"_s;
+    }
     QList<unsigned> topics;
     bool works = true;
 };
@@ -198,10 +201,17 @@ void TestWindow::subTypeBoxesFollowTheDeviceType() {
     control<QCheckBox>(id::Keyboard)->setChecked(false);
     control<QComboBox>(id::DeviceType)->setCurrentIndex(deviceType);
     QCOMPARE(m_dialog->settings().deviceType, deviceType);
-    for (const int box : {id::Keyboard, id::PointingDevice})
+    // A disabled box says which device types use it.
+    for (const int box : {id::Keyboard, id::PointingDevice}) {
         QCOMPARE(control(box)->isEnabled(), peripheral);
-    for (const int box : {id::Display, id::Camera, id::Scanner, id::Printer})
+        QCOMPARE(control(box)->toolTip().startsWith(u"Used with the peripheral device types"_s),
+                 !peripheral);
+    }
+    for (const int box : {id::Display, id::Camera, id::Scanner, id::Printer}) {
         QCOMPARE(control(box)->isEnabled(), imaging);
+        QCOMPARE(control(box)->toolTip() == u"Used with the device type Imaging device."_s,
+                 !imaging);
+    }
 }
 
 void TestWindow::comPortBoxControlsTheButton() {
@@ -460,6 +470,10 @@ void TestWindow::f1AsksForTheFormsTopic() {
     m_help.works = false;
     QTest::keyClick(control(id::Pin), Qt::Key_F1);
     QCOMPARE(m_messages.texts(), QStringList{u"Failed to launch help."_s});
+    // It tells where the page is, to open by hand.
+    QCOMPARE(m_messages.messages.first().detail,
+             u"The help page is /usr/share/tavrenode-config/tavrenode-config.html; open it in a "
+             u"web browser."_s);
 
     AboutDialog about(m_help, m_messages);
     QTest::keyClick(&about, Qt::Key_F1);

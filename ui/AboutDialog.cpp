@@ -4,6 +4,7 @@
 #include "HelpLauncher.h"
 #include "UserMessage.h"
 
+#include <QDir>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
@@ -38,8 +39,14 @@ void AboutDialog::keyPressEvent(QKeyEvent *event) {
 }
 
 void showFormHelp(HelpLauncher &help, MessageSink &messages, int formResource) {
-    if (!help.showTopic(forms::kHelpTopicBase + unsigned(formResource)))
-        messages.show({u"Failed to launch help."_s, {}});
+    if (help.showTopic(forms::kHelpTopicBase + unsigned(formResource)))
+        return;
+    const QString page = help.location();
+    messages.show({u"Failed to launch help."_s,
+                   page.isEmpty() ? u"No help page was found beside the program or in its "
+                                    u"share/tavrenode-config folder."_s
+                                  : u"The help page is %1; open it in a web browser."_s.arg(
+                                        QDir::toNativeSeparators(page))});
 }
 
 } // namespace tavrenode

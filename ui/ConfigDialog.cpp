@@ -4,6 +4,7 @@
 #include "AboutMenu.h"
 #include "BusyCursor.h"
 #include "FormRules.h"
+#include "FormTooltips.h"
 #include "SettingsStore.h"
 #include "TextView.h"
 #include "UserMessage.h"
@@ -134,8 +135,15 @@ void ConfigDialog::refuse(const FormRefusal &refusal) {
 
 void ConfigDialog::applyEnablingRule() {
     const ControlStates states = controlEnablingRule(m_settings);
-    for (std::size_t i = 0; i < kSubTypeBits.size(); ++i)
-        m_form.widget(controlOf(kSubTypeBits[i].box))->setEnabled(states.subTypes[i]);
+    for (std::size_t i = 0; i < kSubTypeBits.size(); ++i) {
+        // A disabled box says which device types use it.
+        QWidget *box = m_form.widget(controlOf(kSubTypeBits[i].box));
+        const bool imaging = kSubTypeBits[i].group == SubTypeGroup::Imaging;
+        box->setEnabled(states.subTypes[i]);
+        box->setToolTip(toQString(states.subTypes[i]
+                                      ? (imaging ? tips::kImaging : tips::kPeripheral)
+                                      : (imaging ? tips::kImagingOnly : tips::kPeripheralOnly)));
+    }
     m_form.widget(id::Program)->setEnabled(states.program);
 }
 

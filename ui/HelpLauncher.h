@@ -10,6 +10,8 @@ public:
     virtual ~HelpLauncher() = default;
     // False when no viewer could be started.
     [[nodiscard]] virtual bool showTopic(unsigned topic) = 0;
+    // Where the help is, for a user to open by hand; empty when there is none.
+    [[nodiscard]] virtual QString location() const { return {}; }
 };
 
 // The HTML help page in the desktop's browser, at the anchor "topic-0x<topic in hex>".
@@ -17,6 +19,7 @@ class DesktopHelpLauncher final : public HelpLauncher {
 public:
     explicit DesktopHelpLauncher(QString helpFile);
     [[nodiscard]] bool showTopic(unsigned topic) override;
+    [[nodiscard]] QString location() const override { return m_helpFile; }
 
 private:
     QString m_helpFile;
