@@ -136,13 +136,9 @@ void ConfigDialog::refuse(const FormRefusal &refusal) {
 void ConfigDialog::applyEnablingRule() {
     const ControlStates states = controlEnablingRule(m_settings);
     for (std::size_t i = 0; i < kSubTypeBits.size(); ++i) {
-        // A disabled box says which device types use it.
         QWidget *box = m_form.widget(controlOf(kSubTypeBits[i].box));
-        const bool imaging = kSubTypeBits[i].group == SubTypeGroup::Imaging;
         box->setEnabled(states.subTypes[i]);
-        box->setToolTip(toQString(states.subTypes[i]
-                                      ? (imaging ? tips::kImaging : tips::kPeripheral)
-                                      : (imaging ? tips::kImagingOnly : tips::kPeripheralOnly)));
+        box->setToolTip(toQString(subTypeTip(kSubTypeBits[i].group, states.subTypes[i])));
     }
     m_form.widget(id::Program)->setEnabled(states.program);
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DeviceTypeTable.h"
 #include "FormTemplates.h"
 
 #include <array>
@@ -23,6 +24,13 @@ inline constexpr std::string_view kPeripheralOnly = "Used with the peripheral de
                                                     "(General peripheral to Card reader).";
 inline constexpr std::string_view kImagingOnly = "Used with the device type Imaging device.";
 } // namespace tips
+
+// A sub-type box's tip: what it says while enabled, which device types use it while not.
+[[nodiscard]] constexpr std::string_view subTypeTip(SubTypeGroup group, bool enabled) {
+    if (group == SubTypeGroup::Imaging)
+        return enabled ? tips::kImaging : tips::kImagingOnly;
+    return enabled ? tips::kPeripheral : tips::kPeripheralOnly;
+}
 
 inline constexpr std::array<Tooltip, 26> kTooltips{{
     {forms::id::StatusPin, "What the module's status pin shows while it starts, waits and "
