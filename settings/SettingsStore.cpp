@@ -11,8 +11,6 @@
 #include <QStringList>
 #include <QVariant>
 
-using namespace Qt::StringLiterals;
-
 namespace tavrenode {
 
 namespace {

@@ -18,8 +18,6 @@
 #include <QPushButton>
 #include <QScopedValueRollback>
 
-using namespace Qt::StringLiterals;
-
 namespace tavrenode {
 
 namespace {
