@@ -3,6 +3,7 @@
 #include "ModuleSettings.h"
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string_view>
 
@@ -68,6 +69,14 @@ inline constexpr std::array<DeviceType, 47> kDeviceTypeTable{{
     {"Miscellaneous device", 0, 0x00, SubTypeGroup::None},
     {"Uncategorized device", 0x1F, 0x00, SubTypeGroup::None},
 }};
+
+// The list's lines alone, for what reads labels without the class values.
+inline constexpr auto kDeviceTypeLabels = [] {
+    std::array<std::string_view, kDeviceTypeTable.size()> lines{};
+    for (std::size_t i = 0; i < lines.size(); ++i)
+        lines[i] = kDeviceTypeTable[i].label;
+    return lines;
+}();
 
 // The row for a stored device type, or nullptr for an index outside the list.
 [[nodiscard]] constexpr const DeviceType *deviceTypeAt(std::int32_t index) {
