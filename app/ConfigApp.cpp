@@ -5,6 +5,7 @@
 #include "MessageBoxSink.h"
 #include "PlatformStart.h"
 #include "PortNaming.h"
+#include "ProfileFiles.h"
 #include "SerialDevice.h"
 #include "SettingsStore.h"
 #include "TavrenodeVersion.h"
@@ -30,6 +31,7 @@ struct ConfigApp::Parts {
     SystemPortNaming naming;
     std::optional<DesktopHelpLauncher> help;
     PortOpener ports;
+    DialogProfileFileChooser profiles;
     std::optional<ConfigDialog> dialog;
 };
 
@@ -46,7 +48,7 @@ ConfigApp::ConfigApp(int &argc, char **argv)
         return;
     p.store.emplace(QString::fromUtf16(SettingsStore::kCompany), app.applicationName());
     p.help.emplace(findHelpFile(QCoreApplication::applicationFilePath()));
-    p.dialog.emplace(ConfigServices{p.messages, p.naming, *p.help, *p.store, p.ports});
+    p.dialog.emplace(ConfigServices{p.messages, p.naming, *p.help, *p.store, p.ports, p.profiles});
     p.messages.setParentWidget(&*p.dialog);
 }
 

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FormBuilder.h"
+#include "ProfileFiles.h"
 
 #include <QWidget>
 
@@ -8,3 +9,22 @@
 template<class T = QWidget> T *control(const QWidget &window, int id) {
     return window.findChild<T *>(tavrenode::controlName(id));
 }
+
+// Answers the window's file dialogs with a file set beforehand (empty: Cancel), and keeps
+// the name the save dialog was offered.
+class PresetProfileFiles final : public tavrenode::ProfileFileChooser {
+public:
+    QString file;
+    QString suggested;
+    int asked = 0;
+
+    QString saveFileName(QWidget * /*parent*/, const QString &suggestedName) override {
+        ++asked;
+        suggested = suggestedName;
+        return file;
+    }
+    QString loadFileName(QWidget * /*parent*/) override {
+        ++asked;
+        return file;
+    }
+};

@@ -22,6 +22,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMimeData>
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QSettings>
@@ -29,6 +30,7 @@
 #include <QTest>
 #include <QTime>
 #include <QTimer>
+#include <QUrl>
 
 using namespace Qt::StringLiterals;
 
@@ -98,6 +100,10 @@ private Q_SLOTS:
     void changesSurviveARestart();
     void f1AsksForTheFormsTopic();
     void aboutBoxFromTheContextMenu();
+    void loadsAPartialProfile();
+    void refusedProfileChangesNothing();
+    void savedProfileLoadsBackEdited();
+    void loadsADroppedProfile();
     void formFitsItsTexts();
 
 private:
@@ -117,6 +123,7 @@ private:
     CursorAwareMessages m_messages;
     RecordingHelp m_help;
     const PortOpener m_ports{};
+    PresetProfileFiles m_profiles;
     std::unique_ptr<ConfigDialog> m_dialog;
 };
 
@@ -140,7 +147,7 @@ void TestWindow::cleanup() {
 
 ConfigDialog &TestWindow::open() {
     m_dialog = std::make_unique<ConfigDialog>(
-        ConfigServices{m_messages, *m_naming, m_help, *m_store, m_ports, 300ms});
+        ConfigServices{m_messages, *m_naming, m_help, *m_store, m_ports, m_profiles, 300ms});
     m_dialog->show();
     m_dialog->activateWindow();
     return *m_dialog;
@@ -482,13 +489,15 @@ void TestWindow::f1AsksForTheFormsTopic() {
 
 void TestWindow::aboutBoxFromTheContextMenu() {
     open();
-    QString itemText;
+    QStringList itemTexts;
     QString stamp;
     // Both the menu and the box run modally: look at each when it is up, then leave it.
     QTimer::singleShot(0, this, [&] {
         auto *menu = qobject_cast<QMenu *>(QApplication::activePopupWidget());
         QVERIFY(menu);
-        itemText = menu->actions().value(0)->text();
+        const auto actions = menu->actions();
+        for (const QAction *action : actions)
+            itemTexts << action->text();
         QTimer::singleShot(0, this, [&] {
             auto *about = qobject_cast<AboutDialog *>(QApplication::activeModalWidget());
             QVERIFY(about);
@@ -502,14 +511,125 @@ void TestWindow::aboutBoxFromTheContextMenu() {
             }
             QTest::keyClick(about, Qt::Key_Escape);
         });
-        menu->actions().value(0)->trigger();
+        actions.constLast()->trigger();
         menu->close();
     });
     QContextMenuEvent event(QContextMenuEvent::Mouse, QPoint(5, 5),
                             m_dialog->mapToGlobal(QPoint(5, 5)));
     QApplication::sendEvent(m_dialog.get(), &event);
-    QCOMPARE(itemText, u"&About Tavrenode Config..."_s);
+    QCOMPARE(itemTexts, (QStringList{u"Save settings as..."_s,
+                                     u"Load settings from..."_s,
+                                     {},
+                                     u"&About Tavrenode Config..."_s}));
     QCOMPARE(stamp, AboutDialog::buildStamp());
+}
+
+void TestWindow::loadsAPartialProfile() {
+    QTemporaryDir folder;
+    const QString path = folder.filePath(u"joystick.tavrenode"_s);
+    QVERIFY(writeFile(path, "# a joystick, nothing else said\n"
+                            "device-type = joystick\nkeyboard = yes\nbaud = 115200\n"));
+    open();
+    type(id::Pin, u"5555"_s); // typed, not saved: the form's value is what is kept
+    m_dialog->loadProfile(path);
+
+    QCOMPARE(m_messages.texts(), QStringList{});
+    ModuleSettings expected = SettingsStore::defaults();
+    expected.deviceType = 2, expected.keyboard = 1, expected.baudRate = 4;
+    expected.pin = u"5555"_s;
+    QCOMPARE(m_dialog->settings(), expected);
+    QCOMPARE(control<QComboBox>(id::DeviceType)->currentText(), u"Joystick"_s);
+    QCOMPARE(control<QComboBox>(id::BaudRate)->currentText(), u"115200 baud"_s);
+    QCOMPARE(control<QLineEdit>(id::Pin)->text(), u"5555"_s);
+    QCOMPARE(control<QLineEdit>(id::DeviceName)->text(), u"Tavrenode ~~:~~:~~:~~:~~:~~"_s);
+    // The enabling rule follows the loaded device type.
+    QVERIFY(control<QCheckBox>(id::Keyboard)->isChecked());
+    QVERIFY(control(id::Keyboard)->isEnabled());
+    QVERIFY(!control(id::Display)->isEnabled());
+    // Loading is not saving: the store changes when the window closes, as always.
+    QCOMPARE(stored("m_DevType"), QVariant());
+}
+
+void TestWindow::refusedProfileChangesNothing() {
+    QTemporaryDir folder;
+    const QString path = folder.filePath(u"typo.tavrenode"_s);
+    QVERIFY(writeFile(path, "format = 1\ndevice-type = Joystick\nbadu = 115200\n"));
+    open();
+    type(id::Pin, u"5555"_s);
+    ModuleSettings before = SettingsStore::defaults();
+    before.pin = u"5555"_s;
+    m_profiles.file = path;
+    m_dialog->chooseProfileToLoad();
+
+    QCOMPARE(m_messages.messages,
+             (QList<UserMessage>{
+                 {u"Nothing was loaded from %1."_s.arg(path),
+                  uR"(Line 3, key "badu": "badu" is not a setting; did you mean "baud"?)"_s}}));
+    QCOMPARE(m_dialog->settings(), before);
+    QCOMPARE(control<QComboBox>(id::DeviceType)->currentText(), u"Cellphone"_s);
+    QCOMPARE(control<QLineEdit>(id::Pin)->text(), u"5555"_s);
+}
+
+void TestWindow::savedProfileLoadsBackEdited() {
+    QTemporaryDir folder;
+    const QString path = folder.filePath(u"saved.tavrenode"_s);
+    open();
+    type(id::DeviceName, u"Gate ~~~~"_s);
+    m_profiles.file = path;
+    m_dialog->saveProfile();
+    QCOMPARE(m_messages.texts(), QStringList{});
+    QCOMPARE(m_profiles.suggested, u"Gate.tavrenode"_s);
+
+    // Edited by hand: a comment added, the baud rate changed.
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QByteArray content = file.readAll();
+    file.close();
+    QVERIFY(content.contains("\nbaud = 9600\n"));
+    content.replace("\nbaud = 9600\n", "\n# faster for the logger\nbaud = 57600\n");
+    QVERIFY(writeFile(path, content));
+
+    type(id::DeviceName, u"Other"_s);
+    m_dialog->chooseProfileToLoad();
+    QCOMPARE(m_messages.texts(), QStringList{});
+    QCOMPARE(control<QComboBox>(id::BaudRate)->currentText(), u"57600 baud"_s);
+    QCOMPARE(control<QLineEdit>(id::DeviceName)->text(), u"Gate ~~~~"_s);
+
+    // Cancelled dialogs do nothing; a file that cannot be written says so.
+    m_profiles.file.clear();
+    m_dialog->saveProfile();
+    m_dialog->chooseProfileToLoad();
+    QCOMPARE(m_messages.texts(), QStringList{});
+    m_profiles.file = folder.filePath(u"missing/x.tavrenode"_s);
+    m_dialog->saveProfile();
+    QCOMPARE(m_messages.texts(),
+             QStringList{u"The settings were not saved to %1."_s.arg(m_profiles.file)});
+}
+
+void TestWindow::loadsADroppedProfile() {
+    QTemporaryDir folder;
+    const QString path = folder.filePath(u"dropped.tavrenode"_s);
+    QVERIFY(writeFile(path, "security = no security\n"));
+    open();
+    QMimeData data;
+    data.setUrls({QUrl::fromLocalFile(path)});
+    data.setText(path); // file managers offer the path as text too
+    // Dropped on an edit box, which would otherwise take the path as text.
+    auto *name = control<QLineEdit>(id::DeviceName);
+    QDragEnterEvent enter(QPoint(2, 2), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(name, &enter);
+    QVERIFY(enter.isAccepted());
+    QDropEvent drop(QPointF(2, 2), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(name, &drop);
+    TRY_COMPARE(m_dialog->settings().securityMode, 0);
+    QCOMPARE(control<QLineEdit>(id::DeviceName)->text(), u"Tavrenode ~~:~~:~~:~~:~~:~~"_s);
+    QCOMPARE(m_messages.texts(), QStringList{});
+
+    // Two files at once are no profile.
+    data.setUrls({QUrl::fromLocalFile(path), QUrl::fromLocalFile(path)});
+    QDragEnterEvent twoFiles(QPoint(2, 2), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+    QApplication::sendEvent(m_dialog.get(), &twoFiles);
+    QVERIFY(!twoFiles.isAccepted());
 }
 
 void TestWindow::formFitsItsTexts() {

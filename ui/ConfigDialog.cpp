@@ -1,22 +1,29 @@
 #include "ConfigDialog.h"
 
 #include "AboutDialog.h"
-#include "AboutMenu.h"
 #include "BusyCursor.h"
 #include "FormRules.h"
 #include "FormTooltips.h"
+#include "Profile.h"
+#include "ProfileFiles.h"
 #include "SettingsStore.h"
+#include "TavrenodeVersion.h"
 #include "TextView.h"
 #include "UserMessage.h"
+#include "WindowMenu.h"
 
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QDropEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopedValueRollback>
+
+using namespace Qt::StringLiterals;
 
 namespace tavrenode {
 
@@ -38,7 +45,21 @@ ConfigDialog::ConfigDialog(const ConfigServices &services, QWidget *parent)
     , m_services(services)
     , m_form(buildForm(forms::kConfigForm, *this, [](Form &form) { fillLists(form); }))
     , m_transfer({services.messages, services.naming, services.ports, services.portTimeout}) {
-    installAboutMenu(*this, [this] { showAbout(); });
+    installWindowMenu(*this, {{toQString(strings::kSaveProfileItem),
+                               [this] {
+                                   saveProfile();
+                               }},
+                              {toQString(strings::kLoadProfileItem),
+                               [this] {
+                                   chooseProfileToLoad();
+                               }},
+                              {},
+                              {toQString(strings::kAboutMenuItem), [this] {
+                                   showAbout();
+                               }}});
+    setAcceptDrops(true);
+    for (QLineEdit *edit : findChildren<QLineEdit *>())
+        edit->installEventFilter(this);
 
     for (const ExchangeEntry &entry : kFormExchange) {
         // An indeterminate box (only from the store) becomes a plain one once clicked.
@@ -191,6 +212,74 @@ void ConfigDialog::showAbout() {
     AboutDialog about(m_services.help, m_services.messages, this);
     about.setWindowIcon(windowIcon());
     about.exec();
+}
+
+void ConfigDialog::saveProfile() {
+    if (!readForm())
+        return;
+    const QString path =
+        m_services.profiles.saveFileName(this, profileFileName(m_settings.deviceName));
+    if (path.isEmpty())
+        return;
+    const QString writer =
+        u"%1 %2"_s.arg(QCoreApplication::applicationName(), toQString(version::kFull));
+    if (const std::optional<QString> reason = saveProfileFile(path, m_settings, writer)) {
+        m_services.messages.show(
+            {tr("The settings were not saved to %1.").arg(QDir::toNativeSeparators(path)),
+             *reason});
+    }
+}
+
+void ConfigDialog::chooseProfileToLoad() {
+    if (!readForm())
+        return;
+    const QString path = m_services.profiles.loadFileName(this);
+    if (!path.isEmpty())
+        loadProfile(path);
+}
+
+void ConfigDialog::loadProfile(const QString &path) {
+    // What the profile leaves out keeps what the form shows.
+    if (!readForm())
+        return;
+    ModuleSettings loaded = m_settings;
+    if (const std::optional<ProfileError> error = loadProfileFile(path, loaded)) {
+        m_services.messages.show(
+            {tr("Nothing was loaded from %1.").arg(QDir::toNativeSeparators(path)),
+             error->describe()});
+        return;
+    }
+    m_settings = loaded;
+    writeForm();
+    readForm();
+    applyEnablingRule();
+}
+
+bool ConfigDialog::takeProfileDrop(QEvent *event) {
+    const auto type = event->type();
+    if (type != QEvent::DragEnter && type != QEvent::DragMove && type != QEvent::Drop)
+        return false;
+    auto *drop = static_cast<QDropEvent *>(event);
+    const QString path = droppedFile(drop->mimeData());
+    if (path.isEmpty())
+        return false;
+    drop->acceptProposedAction();
+    // Loaded once the drag is over: a message box inside the drop would hold up the program
+    // the file came from.
+    if (type == QEvent::Drop)
+        QMetaObject::invokeMethod(
+            this, [this, path] { loadProfile(path); }, Qt::QueuedConnection);
+    return true;
+}
+
+bool ConfigDialog::eventFilter(QObject *watched, QEvent *event) {
+    if (qobject_cast<QLineEdit *>(watched) && takeProfileDrop(event))
+        return true;
+    return QDialog::eventFilter(watched, event);
+}
+
+bool ConfigDialog::event(QEvent *event) {
+    return takeProfileDrop(event) || QDialog::event(event);
 }
 
 void ConfigDialog::keyPressEvent(QKeyEvent *event) {

@@ -14,6 +14,7 @@ class HelpLauncher;
 class MessageSink;
 class PortNaming;
 class PortOpener;
+class ProfileFileChooser;
 class SettingsStore;
 struct FormRefusal;
 
@@ -24,6 +25,7 @@ struct ConfigServices {
     HelpLauncher &help;
     const SettingsStore &store;
     const PortOpener &ports;
+    ProfileFileChooser &profiles;
     std::chrono::milliseconds portTimeout = kPortTimeout;
 };
 
@@ -41,11 +43,22 @@ public:
 
     void showAbout();
 
+    // The profile commands: save asks for a file and writes the form's settings to it; load
+    // puts a profile's settings into the form, keeping what the profile leaves out. Both
+    // read the form first and do nothing when it is refused.
+    void saveProfile();
+    void chooseProfileToLoad();
+    void loadProfile(const QString &path);
+
     // Close, Escape and the close box: read the form, save, close.
     void reject() override;
 
 protected:
     void keyPressEvent(QKeyEvent *event) override;
+    // A profile file dropped anywhere on the window loads, the edit boxes included; other
+    // drags (text into an edit box) work as they always did.
+    bool eventFilter(QObject *watched, QEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
     static void fillLists(Form &form);
@@ -60,6 +73,7 @@ private:
     void program();
     void showRunStatus(const TransferOutcome &outcome);
     void okCommand();
+    bool takeProfileDrop(QEvent *event);
 
     ConfigServices m_services;
     Form m_form;

@@ -144,6 +144,9 @@ inline constexpr unsigned kHelpTopicBase = 0x20000;
 namespace tavrenode::strings {
 // The About item of the window's menu (string 101).
 inline constexpr std::string_view kAboutMenuItem = "&About Tavrenode Config...";
+// The profile items of the same menu.
+inline constexpr std::string_view kSaveProfileItem = "Save settings as...";
+inline constexpr std::string_view kLoadProfileItem = "Load settings from...";
 // Shown when Windows' socket layer cannot be started (string 103).
 inline constexpr std::string_view kSocketsFailed = "Windows sockets initialization failed.";
 } // namespace tavrenode::strings

@@ -1,6 +1,4 @@
-#include "AboutMenu.h"
-#include "FormTemplates.h"
-#include "TextView.h"
+#include "WindowMenu.h"
 
 #include <QContextMenuEvent>
 #include <QMenu>
@@ -13,30 +11,35 @@ namespace {
 // A right click that no control took reaches the window itself.
 class BackgroundMenu final : public QObject {
 public:
-    BackgroundMenu(QWidget &window, std::function<void()> showAbout)
+    BackgroundMenu(QWidget &window, std::vector<WindowCommand> commands)
         : QObject(&window)
         , m_window(window)
-        , m_showAbout(std::move(showAbout)) {}
+        , m_commands(std::move(commands)) {}
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override {
         if (watched != &m_window || event->type() != QEvent::ContextMenu)
             return false;
         QMenu menu(&m_window);
-        menu.addAction(toQString(strings::kAboutMenuItem), this, [this] { m_showAbout(); });
+        for (const WindowCommand &command : m_commands) {
+            if (command.text.isEmpty())
+                menu.addSeparator();
+            else
+                menu.addAction(command.text, this, command.run);
+        }
         menu.exec(static_cast<QContextMenuEvent *>(event)->globalPos());
         return true;
     }
 
 private:
     QWidget &m_window;
-    std::function<void()> m_showAbout;
+    std::vector<WindowCommand> m_commands;
 };
 
 } // namespace
 
-void installAboutMenu(QWidget &window, std::function<void()> showAbout) {
-    window.installEventFilter(new BackgroundMenu(window, std::move(showAbout)));
+void installWindowMenu(QWidget &window, std::vector<WindowCommand> commands) {
+    window.installEventFilter(new BackgroundMenu(window, std::move(commands)));
 }
 
 } // namespace tavrenode

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <functional>
+#include <vector>
+
+#include <QString>
+
+class QWidget;
+
+namespace tavrenode {
+
+// One of the window's own commands: its menu text, or none for a separator.
+struct WindowCommand {
+    QString text;
+    std::function<void()> run;
+};
+
+// Offers the window's own commands (the profiles, About) where the platform's users look for
+// them: in the window's system menu on Windows; on desktops that give a program no menu of
+// its own, in a context menu on the form's background.
+void installWindowMenu(QWidget &window, std::vector<WindowCommand> commands);
+
+} // namespace tavrenode
