@@ -43,8 +43,11 @@ QString DialogProfileFileChooser::loadFileName(QWidget *parent) {
 }
 
 QString DialogProfileFileChooser::folder() {
-    if (m_folder.isEmpty())
+    if (m_folder.isEmpty()) {
         m_folder = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+        if (!QDir(m_folder).exists()) // not every account has one
+            m_folder = QDir::homePath();
+    }
     return m_folder;
 }
 
