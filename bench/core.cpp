@@ -1,5 +1,6 @@
-// Record build and settings load and save, with Google Benchmark, each beside the plain
-// file work it cannot do without.
+// Record build, settings load and save, and profiles, with Google Benchmark, each beside the
+// plain file work it cannot do without where there is some.
+#include "Profile.h"
 #include "RecordEncoder.h"
 #include "Report.h"
 #include "SettingsStore.h"
@@ -88,6 +89,22 @@ void fileRead(benchmark::State &state) {
     }
 }
 
+void profileWrite(benchmark::State &state) {
+    const ModuleSettings settings = sample();
+    for (auto _ : state)
+        benchmark::DoNotOptimize(writeProfile(settings, u"bench"));
+}
+
+// A whole profile as the tool writes it, every key looked up and checked.
+void profileRead(benchmark::State &state) {
+    const QByteArray profile = writeProfile(sample(), u"bench");
+    for (auto _ : state) {
+        ModuleSettings settings;
+        benchmark::DoNotOptimize(readProfile(profile, settings));
+        benchmark::DoNotOptimize(settings);
+    }
+}
+
 // Prints each benchmark beside its floor, in microseconds.
 class FigureReporter final : public benchmark::BenchmarkReporter {
 public:
@@ -100,6 +117,8 @@ public:
         reportFigure("record_build", m_micros["recordBuild"], 0, "us");
         reportFigure("settings_save", m_micros["storeSave"], m_micros["fileReplace"], "us");
         reportFigure("settings_load", m_micros["storeLoad"], m_micros["fileRead"], "us");
+        reportFigure("profile_write", m_micros["profileWrite"], 0, "us");
+        reportFigure("profile_read", m_micros["profileRead"], 0, "us");
     }
 
 private:
@@ -113,6 +132,8 @@ BENCHMARK(storeSave);
 BENCHMARK(fileReplace);
 BENCHMARK(storeLoad);
 BENCHMARK(fileRead);
+BENCHMARK(profileWrite);
+BENCHMARK(profileRead);
 
 int main(int argc, char **argv) {
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome().path()));

@@ -70,13 +70,18 @@ inline constexpr std::array<DeviceType, 47> kDeviceTypeTable{{
     {"Uncategorized device", 0x1F, 0x00, SubTypeGroup::None},
 }};
 
-// The list's lines alone, for what reads labels without the class values.
-inline constexpr auto kDeviceTypeLabels = [] {
+namespace detail {
+constexpr auto deviceTypeLabels() {
     std::array<std::string_view, kDeviceTypeTable.size()> lines{};
-    for (std::size_t i = 0; i < lines.size(); ++i)
-        lines[i] = kDeviceTypeTable[i].label;
+    auto line = lines.begin();
+    for (const DeviceType &row : kDeviceTypeTable)
+        *line++ = row.label;
     return lines;
-}();
+}
+} // namespace detail
+
+// The list's lines alone, for what reads labels without the class values.
+inline constexpr auto kDeviceTypeLabels = detail::deviceTypeLabels();
 
 // The row for a stored device type, or nullptr for an index outside the list.
 [[nodiscard]] constexpr const DeviceType *deviceTypeAt(std::int32_t index) {

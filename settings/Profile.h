@@ -19,7 +19,7 @@ namespace tavrenode {
 inline constexpr int kProfileFormat = 1;
 inline constexpr auto kProfileSuffix = u"tavrenode";
 // Far more than any profile needs; a bigger file is something else.
-inline constexpr qsizetype kProfileMaxBytes = 1024 * 1024;
+inline constexpr qsizetype kProfileMaxBytes = qsizetype(1) << 20;
 
 // Why a profile was refused: where (line 0 for the file as a whole; the key when the line
 // has one) and what is wrong, in words for the person who wrote it.

@@ -54,7 +54,7 @@ QString DialogProfileFileChooser::folder() {
 QString DialogProfileFileChooser::choose(QFileDialog &dialog) {
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
-    const QString chosen = dialog.selectedFiles().constFirst();
+    QString chosen = dialog.selectedFiles().constFirst();
     m_folder = QFileInfo(chosen).absolutePath();
     return chosen;
 }
