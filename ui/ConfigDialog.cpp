@@ -12,6 +12,8 @@
 #include "UserMessage.h"
 #include "WindowMenu.h"
 
+#include <functional>
+
 #include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
@@ -45,18 +47,13 @@ ConfigDialog::ConfigDialog(const ConfigServices &services, QWidget *parent)
     , m_services(services)
     , m_form(buildForm(forms::kConfigForm, *this, [](Form &form) { fillLists(form); }))
     , m_transfer({services.messages, services.naming, services.ports, services.portTimeout}) {
-    installWindowMenu(*this, {{toQString(strings::kSaveProfileItem),
-                               [this] {
-                                   saveProfile();
-                               }},
-                              {toQString(strings::kLoadProfileItem),
-                               [this] {
-                                   chooseProfileToLoad();
-                               }},
-                              {},
-                              {toQString(strings::kAboutMenuItem), [this] {
-                                   showAbout();
-                               }}});
+    installWindowMenu(
+        *this,
+        {{toQString(strings::kSaveProfileItem), std::bind_front(&ConfigDialog::saveProfile, this)},
+         {toQString(strings::kLoadProfileItem),
+          std::bind_front(&ConfigDialog::chooseProfileToLoad, this)},
+         {},
+         {toQString(strings::kAboutMenuItem), std::bind_front(&ConfigDialog::showAbout, this)}});
     setAcceptDrops(true);
     for (QLineEdit *edit : findChildren<QLineEdit *>())
         edit->installEventFilter(this);
