@@ -2,8 +2,10 @@
 
 #include "ConfigRecord.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <span>
 
 #include <QString>
@@ -20,7 +22,7 @@ inline constexpr std::uint8_t kAcknowledgement = 0x55; // 'U'
 // How long one write, and one wait for an acknowledgement, may take.
 inline constexpr std::chrono::milliseconds kPortTimeout = 3s;
 
-enum class BlockFailure { None, Write, Read, Acknowledgement };
+enum class BlockFailure { None, Write, Read, Acknowledgement, Interrupted };
 
 struct BlockTransferResult {
     BlockFailure failure = BlockFailure::None;
@@ -30,11 +32,20 @@ struct BlockTransferResult {
     QString reason;                   // the device's error text, when it gave one
 };
 
+// What a caller may follow and stop while blocks go out: every answer as it comes, and a
+// flag (set from anywhere, a signal handler included) that ends the transfer within about
+// a tenth of a second.
+struct BlockHooks {
+    std::function<void(int block, std::uint8_t answer)> answered;
+    const std::atomic<bool> *cancel = nullptr;
+};
+
 // The module's protocol: each 64-byte block is written whole and answered by exactly one
 // byte, read straight after the write; anything but 0x55 ends the transfer. Works on any
 // open QIODevice that supports the blocking waits.
 [[nodiscard]] BlockTransferResult sendBlocks(QIODevice &device,
                                              std::span<const std::uint8_t, kRecordSize> record,
-                                             std::chrono::milliseconds timeout = kPortTimeout);
+                                             std::chrono::milliseconds timeout = kPortTimeout,
+                                             const BlockHooks &hooks = {});
 
 } // namespace tavrenode

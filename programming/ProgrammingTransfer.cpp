@@ -16,10 +16,6 @@ constexpr auto kConfigureModeHint = u"You need to put Tavrenode into configure m
                                     u"and then connect from here using Bluetooth\n"
                                     u"and put the COM port number in the box provided.";
 
-QString portMessage(const char16_t *format, std::int32_t port) {
-    return QString::fromUtf16(format).arg(port);
-}
-
 // Why the port would not open, in the system's words, and what the user can do about it.
 QString openFailureDetail(const SerialDevice &port, const QString &path, std::int32_t number,
                           const PortNaming &naming) {
@@ -60,6 +56,7 @@ QString transferFailureDetail(const BlockTransferResult &result,
                    where;
         return result.reason + u"\n\n"_s + where;
     case BlockFailure::None:
+    case BlockFailure::Interrupted:
         break;
     }
     return {};
@@ -67,20 +64,24 @@ QString transferFailureDetail(const BlockTransferResult &result,
 
 } // namespace
 
-TransferOutcome ProgrammingTransfer::run(const ModuleSettings &settings, ConfigRecord &record) {
+TransferOutcome ProgrammingTransfer::run(const ModuleSettings &settings, ConfigRecord &record,
+                                         const QString &device) {
     MessageSink &messages = m_services.messages;
     const std::chrono::milliseconds timeout = m_services.timeout;
     build(settings, record, messages);
 
     const std::int32_t number = settings.comPort;
     TransferOutcome outcome;
-    outcome.device = m_services.naming.devicePath(number);
+    outcome.device = device.isEmpty() ? m_services.naming.devicePath(number) : device;
     const QString &path = outcome.device;
+    const QString portName = device.isEmpty() ? u"COM%1"_s.arg(number) : device;
     // The failure's own message, then how to get the module ready.
-    const auto fail = [&](const QString &text, const QString &detail) {
-        messages.show({text, onDevice(path, detail)});
-        messages.show({QString::fromUtf16(kConfigureModeHint), {}});
+    const auto fail = [&](TransferResult result, const QString &text, const QString &detail) {
+        outcome.result = result;
         outcome.failure = text;
+        outcome.detail = onDevice(path, detail);
+        messages.show({text, outcome.detail});
+        messages.show({QString::fromUtf16(kConfigureModeHint), {}});
         return outcome;
     };
 
@@ -88,10 +89,10 @@ TransferOutcome ProgrammingTransfer::run(const ModuleSettings &settings, ConfigR
     // systems whose terminals translate them by default; its line settings stay as they are.
     SerialDevice port;
     if (!m_services.opener.open(port, path, timeout))
-        return fail(portMessage(u"Failed to open COM%1:", number),
+        return fail(TransferResult::OpenFailed, u"Failed to open %1:"_s.arg(portName),
                     openFailureDetail(port, path, number, m_services.naming));
     port.purge();
-    BlockTransferResult result = sendBlocks(port, record, timeout);
+    BlockTransferResult result = sendBlocks(port, record, timeout, m_services.hooks);
     // A hang-up reads as end of file, and the port's error text is then whatever the last
     // failing call left behind; say what happened instead.
     if (result.failure == BlockFailure::Read && !result.timedOut && port.linkLost())
@@ -102,13 +103,20 @@ TransferOutcome ProgrammingTransfer::run(const ModuleSettings &settings, ConfigR
     case BlockFailure::None:
         break;
     case BlockFailure::Write:
-        return fail(portMessage(u"Failed to write to COM%1:", number),
+        return fail(TransferResult::WriteFailed, u"Failed to write to %1:"_s.arg(portName),
                     transferFailureDetail(result, timeout));
     case BlockFailure::Read:
-        return fail(portMessage(u"Failed to read from COM%1:", number),
+        return fail(TransferResult::ReadFailed, u"Failed to read from %1:"_s.arg(portName),
                     transferFailureDetail(result, timeout));
     case BlockFailure::Acknowledgement:
-        return fail(u"Programming Failed."_s, transferFailureDetail(result, timeout));
+        return fail(TransferResult::WrongAcknowledgement, u"Programming Failed."_s,
+                    transferFailureDetail(result, timeout));
+    case BlockFailure::Interrupted:
+        outcome.result = TransferResult::Interrupted;
+        outcome.failure = u"Interrupted."_s;
+        outcome.detail =
+            onDevice(path, u"Block %1 of %2 was under way."_s.arg(result.block).arg(kBlockCount));
+        return outcome;
     }
     outcome.programmed = true;
     return outcome;

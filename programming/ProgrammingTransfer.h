@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BlockProtocol.h"
 #include "ConfigRecord.h"
 #include "ModuleSettings.h"
 
@@ -20,14 +21,27 @@ struct TransferServices {
     const PortOpener &opener;
     // How long one write, and one wait for an acknowledgement, may take.
     std::chrono::milliseconds timeout;
+    // For callers that follow each answer or may stop a run (the command line).
+    BlockHooks hooks = {};
 };
 
-// How a run ended: programmed, or not and why (the first message's text), and the device
-// the port number led to.
+enum class TransferResult {
+    Programmed,
+    OpenFailed,
+    WriteFailed,
+    ReadFailed, // no answer in time, or the link went away
+    WrongAcknowledgement,
+    Interrupted, // the caller's cancel flag was set
+};
+
+// How a run ended: programmed, or not and why (the first message's text and its detail),
+// and the device the port number led to.
 struct TransferOutcome {
     bool programmed = false;
+    TransferResult result = TransferResult::Programmed;
     QString device;
     QString failure;
+    QString detail;
 };
 
 // One programming run: build the record, open the port, purge it, send the three blocks
@@ -38,8 +52,11 @@ public:
     explicit ProgrammingTransfer(const TransferServices &services)
         : m_services(services) {}
 
-    // The caller has already refused an empty PIN. Fills record, then sends it.
-    TransferOutcome run(const ModuleSettings &settings, ConfigRecord &record);
+    // The caller has already refused an empty PIN. Fills record, then sends it to the
+    // settings' port, or to device when one is named (the messages then name it in place of
+    // "COM<port>"). An interrupted run shows no message.
+    TransferOutcome run(const ModuleSettings &settings, ConfigRecord &record,
+                        const QString &device = {});
 
 private:
     TransferServices m_services;

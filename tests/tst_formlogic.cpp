@@ -350,7 +350,9 @@ void TestFormLogic::runStatus() {
     QFETCH(QString, device);
     QFETCH(QString, failure);
     QFETCH(QString, status);
-    QCOMPARE(runStatusText({programmed, device, failure}, 7, QTime(10, 42, 3)), status);
+    TransferOutcome outcome;
+    outcome.programmed = programmed, outcome.device = device, outcome.failure = failure;
+    QCOMPARE(runStatusText(outcome, 7, QTime(10, 42, 3)), status);
 }
 
 QTEST_GUILESS_MAIN(TestFormLogic)

@@ -103,17 +103,22 @@ void TestTransfer::protocol_data() {
     QTest::addColumn<BlockFailure>("failure");
     QTest::addColumn<int>("block");
     QTest::addColumn<int>("bytesWritten");
+    QTest::addColumn<int>("cancelAfter"); // answers seen before the caller cancels; -1 never
 
     QTest::newRow("three acknowledgements")
-        << QByteArray("UUU") << qint64(64) << BlockFailure::None << 0 << 192;
+        << QByteArray("UUU") << qint64(64) << BlockFailure::None << 0 << 192 << -1;
     QTest::newRow("wrong byte for block 3")
-        << QByteArray("UUV") << qint64(64) << BlockFailure::Acknowledgement << 3 << 192;
+        << QByteArray("UUV") << qint64(64) << BlockFailure::Acknowledgement << 3 << 192 << -1;
     QTest::newRow("no answer for block 2")
-        << QByteArray("U") << qint64(64) << BlockFailure::Read << 2 << 128;
+        << QByteArray("U") << qint64(64) << BlockFailure::Read << 2 << 128 << -1;
     QTest::newRow("short write") << QByteArray("UUU") << qint64(63) << BlockFailure::Write << 1
-                                 << 63;
-    QTest::newRow("write error") << QByteArray("UUU") << qint64(-1) << BlockFailure::Write << 1
-                                 << 0;
+                                 << 63 << -1;
+    QTest::newRow("write error") << QByteArray("UUU") << qint64(-1) << BlockFailure::Write << 1 << 0
+                                 << -1;
+    QTest::newRow("cancelled after block 1")
+        << QByteArray("UUU") << qint64(64) << BlockFailure::Interrupted << 2 << 64 << 1;
+    QTest::newRow("cancelled before anything")
+        << QByteArray("UUU") << qint64(64) << BlockFailure::Interrupted << 1 << 0 << 0;
 }
 
 void TestTransfer::protocol() {
@@ -122,12 +127,23 @@ void TestTransfer::protocol() {
     QFETCH(BlockFailure, failure);
     QFETCH(int, block);
     QFETCH(int, bytesWritten);
+    QFETCH(int, cancelAfter);
 
     ConfigRecord record{};
     for (std::size_t i = 0; i < record.size(); ++i)
         record[i] = std::uint8_t(i);
     ScriptedDevice device(answers, writeLimit);
-    const BlockTransferResult result = sendBlocks(device, record, 50ms);
+    std::atomic<bool> cancel = cancelAfter == 0;
+    QByteArray seen;
+    const BlockHooks hooks{[&](int answered, std::uint8_t answer) {
+                               QCOMPARE(answered, seen.size() + 1);
+                               seen.append(char(answer));
+                               cancel = seen.size() == cancelAfter;
+                           },
+                           &cancel};
+    const BlockTransferResult result = sendBlocks(device, record, 50ms, hooks);
+    // Every answer read is reported, in order.
+    QCOMPARE(seen, answers.left(device.answersRead));
     QCOMPARE(result.failure, failure);
     QCOMPARE(result.block, block);
     QCOMPARE(device.written.size(), bytesWritten);
