@@ -1,5 +1,6 @@
 #include "RecordDescription.h"
 
+#include "BlockProtocol.h"
 #include "DeviceTypeTable.h"
 #include "ListLabels.h"
 
@@ -132,7 +133,10 @@ std::string describeRecord(const ConfigRecord &record) {
                                   labelOf(labels::kSecurityModes, record[kSecurityMode])));
     out += line("master/slave", coded(record[kMasterSlaveMode], labelOf(labels::kMasterSlaveModes,
                                                                         record[kMasterSlaveMode])));
+    // The hex dump in the blocks the record is sent in.
     for (std::size_t row = 0; row < kRecordSize; row += 16) {
+        if (row % kBlockSize == 0)
+            out += "block " + std::to_string(row / kBlockSize + 1) + "\n";
         char offset[8];
         std::snprintf(offset, sizeof offset, "%03zu ", row);
         out += offset;
