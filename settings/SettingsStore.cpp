@@ -67,17 +67,25 @@ void applyStored(const StoreEntry &entry, const QVariant &stored, ModuleSettings
 
 class Section {
 public:
-    Section(const QString &company, const QString &application)
+    enum class Access { Prepare, AsItIs };
+
+    Section(const QString &company, const QString &application, Access access = Access::Prepare)
         : m_settings(QSettings::NativeFormat, QSettings::UserScope, company, application) {
         m_settings.setAtomicSyncRequired(true);
         // Only the tool's own store counts: QSettings would otherwise fill absent entries
         // from the company's file and from the system-wide ones (on Windows, the company's
         // key and HKEY_LOCAL_MACHINE), where the tool's defaults belong.
         m_settings.setFallbacksEnabled(false);
-        prepareStoreFile(m_settings.fileName());
+        if (access == Access::Prepare)
+            prepareStoreFile(m_settings.fileName());
         m_settings.beginGroup(QString::fromUtf16(SettingsStore::kSection));
     }
     QSettings *operator->() { return &m_settings; }
+
+    void readInto(ModuleSettings &settings) {
+        for (const StoreEntry &entry : kStoreEntries)
+            applyStored(entry, m_settings.value(entryKey(entry)), settings);
+    }
 
 private:
     QSettings m_settings;
@@ -91,8 +99,12 @@ SettingsStore::SettingsStore(QString company, QString application)
 
 void SettingsStore::load(ModuleSettings &settings) const {
     Section section(m_company, m_application);
-    for (const StoreEntry &entry : kStoreEntries)
-        applyStored(entry, section->value(entryKey(entry)), settings);
+    section.readInto(settings);
+}
+
+void SettingsStore::read(ModuleSettings &settings) const {
+    Section section(m_company, m_application, Section::Access::AsItIs);
+    section.readInto(settings);
 }
 
 void SettingsStore::save(const ModuleSettings &settings) const {

@@ -24,6 +24,9 @@ public:
     // Reads every entry into settings; absent or unreadable entries take their defaults.
     // Values are passed on unchecked: an index outside its list stays as it is.
     void load(ModuleSettings &settings) const;
+    // The same for another program that only looks: the store is neither created nor made
+    // private, and nothing in it changes.
+    void read(ModuleSettings &settings) const;
     void save(const ModuleSettings &settings) const;
 
     // Where the store lives: a file path, or a registry path on Windows.

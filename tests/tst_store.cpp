@@ -83,7 +83,13 @@ void TestStore::firstRunOpensWithDefaults() {
     QCOMPARE(store.location(), expectedPath);
     QVERIFY(!QFile::exists(expectedPath));
 
+    // Another program that only reads gets the defaults and leaves no file behind.
     ModuleSettings settings = distinctSettings();
+    store.read(settings);
+    QCOMPARE(settings, SettingsStore::defaults());
+    QVERIFY(!QFile::exists(expectedPath));
+
+    settings = distinctSettings();
     store.load(settings);
     QCOMPARE(settings, SettingsStore::defaults());
     QCOMPARE(settings.comPort, 4);
