@@ -327,6 +327,24 @@ std::optional<QString> assignSetting(const ProfileKey &key, QStringView value,
     return std::nullopt;
 }
 
+QString settingsProblem(const ModuleSettings &settings) {
+    for (const ProfileKey &key : kProfileKeys) {
+        const QString name = toQString(key.name);
+        if (key.kind == ProfileValue::ListLine || key.kind == ProfileValue::BaudRate) {
+            const std::int32_t index = settings.*key.number;
+            if (index < 0 || std::size_t(index) >= key.lines.size())
+                return u"%1: no line of the %2 list is chosen (the value is %3)"_s.arg(
+                    name, toQString(key.what).toLower(), QString::number(index));
+        } else if (key.kind == ProfileValue::Text) {
+            // The same words as a profile's refusal.
+            ModuleSettings scratch;
+            if (std::optional<QString> refused = assignSetting(key, settings.*key.text, scratch))
+                return name + u": "_s + *refused;
+        }
+    }
+    return {};
+}
+
 std::optional<ProfileError> readProfile(QByteArrayView content, ModuleSettings &settings) {
     if (content.size() > kProfileMaxBytes)
         return ProfileError{0,

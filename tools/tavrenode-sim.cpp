@@ -2,7 +2,9 @@
 //
 // It prints the path of the device end; with --link N it also makes /dev/rfcommN point at
 // it, so that the configuration tool reaches it as port N. Each record the tool sends is
-// printed field by field, then as a hex dump.
+// printed field by field, then as a hex dump. With --line it plays a production line: after
+// each run the module drops its link and, after a pause, the next module appears at the
+// same port, each with faults of its own (--fault).
 
 #include "ModuleSimulator.h"
 #include "RecordDescription.h"
@@ -14,9 +16,11 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <thread>
 #include <unistd.h>
 
 using namespace tavrenode;
@@ -24,20 +28,29 @@ using namespace tavrenode;
 namespace {
 
 std::atomic<bool> g_stop = false;
+std::atomic<bool> g_moduleDone = false; // the current module's link is to be dropped
 
 extern "C" void requestStop(int) {
     g_stop = true;
+    g_moduleDone = true;
 }
 
 void usage(std::FILE *to) {
     std::fputs(
-        "usage: tavrenode-sim [--link N] [--block K --reply ack|none|hangup|0xHH] [--records R]\n"
+        "usage: tavrenode-sim [--link N | --link-path PATH] [--block K --reply "
+        "ack|none|hangup|0xHH] [--records R]\n"
+        "                     [--line [--pause MS] [--fault UNIT:BLOCK:REPLY]...]\n"
         "\n"
         "  --link N     make /dev/rfcommN a link to the simulator (needs root), removed on exit\n"
+        "  --link-path PATH  the same link anywhere else\n"
         "  --block K    the block (1 to 3) that --reply applies to; the others get 0x55\n"
         "  --reply R    ack: 0x55; none: no answer, now or later; hangup: close the link;\n"
         "               0xHH: that byte\n"
-        "  --records R  end after R complete records (default: run until interrupted)\n",
+        "  --records R  end after R complete records (default: run until interrupted)\n"
+        "  --line       a line of modules: after each run the link drops and the next module\n"
+        "               comes back at the same port (and device path, with --link)\n"
+        "  --pause MS   how long the line takes to bring the next module (default 300)\n"
+        "  --fault U:K:R  module U (from 1) answers block K with R, as --reply does\n",
         to);
 }
 
@@ -56,10 +69,13 @@ public:
     DeviceLink() = default;
     DeviceLink(const DeviceLink &) = delete;
     DeviceLink &operator=(const DeviceLink &) = delete;
-    ~DeviceLink() {
+    ~DeviceLink() { remove(); }
+
+    void remove() {
         std::error_code ignored;
         if (!m_path.empty() && std::filesystem::read_symlink(m_path, ignored) == m_target)
             std::filesystem::remove(m_path, ignored);
+        m_path.clear();
     }
 
     bool create(const std::string &path, const std::string &target) {
@@ -86,43 +102,79 @@ private:
     std::filesystem::path m_target;
 };
 
+// A reply as --reply and --fault write it.
+bool parseReply(std::string_view text, SimScript &script) {
+    if (text == "ack") {
+        script.reply = Reply::Ack;
+    } else if (text == "none") {
+        script.reply = Reply::Silence;
+    } else if (text == "hangup") {
+        script.reply = Reply::HangUp;
+    } else if (const std::optional<long> byte = number(std::string(text).c_str(), 16);
+               byte && *byte >= 0 && *byte <= 0xFF) {
+        script.reply = Reply::Byte;
+        script.byte = static_cast<std::uint8_t>(*byte);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// UNIT:BLOCK:REPLY
+bool parseFault(std::string_view text, std::map<long, SimScript> &faults) {
+    const std::size_t first = text.find(':');
+    const std::size_t second = text.find(':', first + 1);
+    if (first == std::string_view::npos || second == std::string_view::npos)
+        return false;
+    const std::optional<long> unit = number(std::string(text.substr(0, first)).c_str());
+    const std::optional<long> block =
+        number(std::string(text.substr(first + 1, second - first - 1)).c_str());
+    SimScript script;
+    if (!unit || *unit < 1 || !block || *block < 1 || *block > 3 ||
+        !parseReply(text.substr(second + 1), script))
+        return false;
+    script.atBlock = int(*block);
+    faults[*unit] = script;
+    return true;
+}
+
 } // namespace
 
 int main(int argc, char **argv) {
     std::optional<long> link;
+    std::string linkPath;
     long records = 0;
+    bool line = false;
+    long pauseMs = 300;
     SimScript script;
-    // Every option but --help takes one value.
-    for (int i = 1; i < argc; i += 2) {
+    std::map<long, SimScript> faults;
+    for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
-        const char *value = i + 1 < argc ? argv[i + 1] : nullptr;
         if (arg == "--help" || arg == "-h") {
             usage(stdout);
             return 0;
         }
+        if (arg == "--line") {
+            line = true;
+            continue;
+        }
+        // Every other option takes one value.
+        const char *value = i + 1 < argc ? argv[++i] : nullptr;
         std::optional<long> parsed;
         if (value && arg == "--link" && (parsed = number(value)) && *parsed >= 0) {
             link = parsed;
+            linkPath = "/dev/rfcomm" + std::to_string(*parsed);
+        } else if (value && arg == "--link-path" && *value) {
+            linkPath = value;
         } else if (value && arg == "--block" && (parsed = number(value)) && *parsed >= 1 &&
                    *parsed <= 3) {
             script.atBlock = int(*parsed);
         } else if (value && arg == "--records" && (parsed = number(value)) && *parsed > 0) {
             records = *parsed;
-        } else if (value && arg == "--reply") {
-            const std::string_view reply = value;
-            if (reply == "ack") {
-                script.reply = Reply::Ack;
-            } else if (reply == "none") {
-                script.reply = Reply::Silence;
-            } else if (reply == "hangup") {
-                script.reply = Reply::HangUp;
-            } else if ((parsed = number(value, 16)) && *parsed >= 0 && *parsed <= 0xFF) {
-                script.reply = Reply::Byte;
-                script.byte = static_cast<std::uint8_t>(*parsed);
-            } else {
-                usage(stderr);
-                return 2;
-            }
+        } else if (value && arg == "--pause" && (parsed = number(value)) && *parsed >= 0) {
+            pauseMs = *parsed;
+        } else if (value && arg == "--reply" && parseReply(value, script)) {
+        } else if (value && arg == "--fault" && parseFault(value, faults)) {
         } else {
             usage(stderr);
             return 2;
@@ -138,37 +190,56 @@ int main(int argc, char **argv) {
     sigaction(SIGHUP, &action, nullptr);
 
     try {
-        ModuleSimulator simulator;
-        simulator.setScript(script);
-        DeviceLink deviceLink;
-        std::printf("device %s\n", simulator.devicePath().c_str());
-        if (link) {
-            const std::string path = "/dev/rfcomm" + std::to_string(*link);
-            if (!deviceLink.create(path, simulator.devicePath()))
-                return 1;
-            std::printf("port %ld (%s)\n", *link, path.c_str());
-        }
-        std::fflush(stdout);
-
         long received = 0;
-        ModuleSimulator::Callbacks callbacks;
-        callbacks.onBlock = [](int block, std::span<const std::uint8_t>) {
-            std::printf("block %d received\n", block);
+        for (long module = 1; !g_stop; ++module) {
+            ModuleSimulator simulator;
+            const auto fault = faults.find(module);
+            simulator.setScript(fault != faults.end() ? fault->second : script);
+            DeviceLink deviceLink;
+            if (line)
+                std::printf("module %ld\n", module);
+            std::printf("device %s\n", simulator.devicePath().c_str());
+            if (!linkPath.empty()) {
+                if (!deviceLink.create(linkPath, simulator.devicePath()))
+                    return 1;
+                if (link)
+                    std::printf("port %ld (%s)\n", *link, linkPath.c_str());
+                else
+                    std::printf("link %s\n", linkPath.c_str());
+            }
             std::fflush(stdout);
-        };
-        callbacks.onRecord = [&](const ConfigRecord &record) {
-            std::printf("record %ld\n%s\n", ++received, describeRecord(record).c_str());
+
+            ModuleSimulator::Callbacks callbacks;
+            callbacks.onBlock = [](int block, std::span<const std::uint8_t>) {
+                std::printf("block %d received\n", block);
+                std::fflush(stdout);
+            };
+            callbacks.onRecord = [&](const ConfigRecord &record) {
+                std::printf("record %ld\n%s\n", ++received, describeRecord(record).c_str());
+                std::fflush(stdout);
+            };
+            // Ending straight after the last acknowledgement would hang up under the tool's
+            // feet before it has read it; wait until it has closed the port. On a line, each
+            // run is the module's only one.
+            callbacks.onRunEnd = [&] {
+                if ((records > 0 && received >= records) || line)
+                    g_moduleDone = true;
+                if (records > 0 && received >= records)
+                    g_stop = true;
+            };
+            g_moduleDone = g_stop.load();
+            simulator.serve(g_moduleDone, callbacks);
+            if (simulator.hungUp())
+                std::printf("hung up\n");
+            if (!line)
+                break;
+            simulator.hangUp();
+            std::printf("link dropped\n");
             std::fflush(stdout);
-        };
-        // Ending straight after the last acknowledgement would hang up under the tool's
-        // feet before it has read it; wait until it has closed the port.
-        callbacks.onRunEnd = [&] {
-            if (records > 0 && received >= records)
-                g_stop = true;
-        };
-        simulator.serve(g_stop, callbacks);
-        if (simulator.hungUp())
-            std::printf("hung up\n");
+            // The link goes before the pause, as a module's does when it is switched off.
+            deviceLink.remove();
+            std::this_thread::sleep_for(std::chrono::milliseconds(pauseMs));
+        }
     } catch (const std::exception &error) {
         std::fprintf(stderr, "tavrenode-sim: %s\n", error.what());
         return 1;

@@ -1,0 +1,373 @@
+// tavrenode-prog: the window's programming run from the command line, for one module or a
+// batch of them. Exit codes and output are described by --help and in the README.
+#include "PortNaming.h"
+#include "Profile.h"
+#include "ProgRun.h"
+#include "ProgUnits.h"
+#include "RecordDescription.h"
+#include "RecordEncoder.h"
+#include "TavrenodeVersion.h"
+#include "TextView.h"
+#include "UserMessage.h"
+
+#include <csignal>
+#include <cstdio>
+#include <functional>
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
+
+using namespace Qt::StringLiterals;
+using namespace tavrenode;
+using namespace tavrenode::prog;
+
+namespace {
+
+std::atomic<bool> g_cancel = false;
+
+extern "C" void cancelRun(int) {
+    g_cancel = true;
+}
+
+void out(const QString &text) {
+    std::fputs(text.toUtf8().constData(), stdout);
+}
+
+void err(const QString &text) {
+    std::fputs(text.toUtf8().constData(), stderr);
+}
+
+int fail(const QString &message) {
+    err(u"tavrenode-prog: "_s + message + u'\n');
+    return kBadInput;
+}
+
+// Messages of record building (a device type outside the table), for people.
+class StderrMessages final : public MessageSink {
+public:
+    void show(const UserMessage &message) override {
+        err(u"tavrenode-prog: "_s + message.text + u'\n');
+    }
+};
+
+constexpr auto kUsage = uR"(Usage: tavrenode-prog COMMAND [OPTIONS]
+
+Programs Tavrenode modules as the window does, one or a whole batch.
+
+Commands:
+  program    build the record and program one module, or a batch
+  record     build the record without touching any port and show it
+  describe   decode a 192-byte record file
+  profile    write the merged settings as a profile
+  ports      list the serial devices that could lead to a module
+
+Run "tavrenode-prog COMMAND --help" for a command's options.
+
+Settings, later wins: the built-in defaults; the window's last settings (unless
+--defaults), or --profile FILE instead; each --set KEY=VALUE; in a batch, the unit's row.
+
+Exit codes: 0 every unit programmed; 1 a batch in which any unit failed; 2 bad usage or
+input (nothing was sent); for one module 3 the port did not open, 4 a write failed,
+5 a read failed or no answer came, 6 a wrong acknowledgement; 130 interrupted.
+)";
+
+struct Command {
+    const char *name;
+    const char *summary;
+    int (*run)(QCommandLineParser &parser);
+    void (*options)(QCommandLineParser &parser);
+    const char *positional = nullptr;
+};
+
+void settingsOptions(QCommandLineParser &parser) {
+    parser.addOptions({
+        {u"defaults"_s, u"Start from the built-in defaults, not the window's last settings."_s},
+        {u"profile"_s, u"Start from the defaults and this profile."_s, u"FILE"_s},
+        {u"set"_s, u"Set one setting, as a profile line does (repeatable)."_s, u"KEY=VALUE"_s},
+    });
+}
+
+void programOptions(QCommandLineParser &parser) {
+    settingsOptions(parser);
+    parser.addOptions({
+        {u"port"_s, u"The COM port number (/dev/rfcommN); default: the settings' port."_s, u"N"_s},
+        {u"device"_s, u"Any serial device, in place of a port number."_s, u"PATH"_s},
+        {u"timeout"_s, u"How long a write or an answer may take (default 3000)."_s, u"MS"_s},
+        {u"units"_s, u"A batch: one unit per row after a header of keys."_s, u"FILE.csv"_s},
+        {u"count"_s, u"A batch of K units from the same settings."_s, u"K"_s},
+        {u"first"_s, u"The first unit's number for {n} (default 1)."_s, u"N"_s},
+        {u"wait"_s, u"Wait for each unit's port to appear, and to go away afterwards."_s},
+        {u"retries"_s, u"Try a failed unit again up to K more times (default 0)."_s, u"K"_s},
+        {u"retry-delay"_s, u"Pause before a retry (default 1000)."_s, u"MS"_s},
+        {{u"q"_s, u"quiet"_s}, u"Report failures only."_s},
+        {u"json"_s, u"JSON Lines events on stdout."_s},
+        {u"report"_s, u"Append one CSV row per unit attempt."_s, u"FILE.csv"_s},
+        {u"report-pins"_s, u"Put the PINs into the report too."_s},
+    });
+}
+
+void recordOptions(QCommandLineParser &parser) {
+    settingsOptions(parser);
+    parser.addOption({{u"o"_s, u"output"_s}, u"Write the raw 192 bytes to FILE."_s, u"FILE"_s});
+}
+
+void profileOptions(QCommandLineParser &parser) {
+    settingsOptions(parser);
+    parser.addOption({{u"o"_s, u"output"_s}, u"The profile to write (- for stdout)."_s, u"FILE"_s});
+}
+
+void noOptions(QCommandLineParser & /*parser*/) {}
+
+std::optional<qint64> count(const QString &text, qint64 least, qint64 most = 1LL << 31) {
+    bool ok = false;
+    const qint64 value = text.toLongLong(&ok);
+    if (!ok || value < least || value > most)
+        return std::nullopt;
+    return value;
+}
+
+// The settings from the options every settings command shares, before any batch row.
+std::variant<ModuleSettings, QString> commonSettings(QCommandLineParser &parser,
+                                                     QList<Assignment> &sets) {
+    if (parser.isSet(u"defaults"_s) && parser.isSet(u"profile"_s))
+        return u"--defaults and --profile both say where to start; give one"_s;
+    for (const QString &argument : parser.values(u"set"_s)) {
+        auto parsed = parseSet(argument);
+        if (const QString *fault = std::get_if<QString>(&parsed))
+            return *fault;
+        sets.append(std::get<Assignment>(parsed));
+    }
+    return baseSettings(!parser.isSet(u"defaults"_s), parser.value(u"profile"_s));
+}
+
+// Settings for one module (record, profile): no batch, so {n} is 1.
+std::variant<ModuleSettings, QString> singleSettings(QCommandLineParser &parser) {
+    QList<Assignment> sets;
+    auto base = commonSettings(parser, sets);
+    if (const QString *fault = std::get_if<QString>(&base))
+        return *fault;
+    return unitSettings(std::get<ModuleSettings>(base), sets, 1);
+}
+
+int runRecord(QCommandLineParser &parser) {
+    auto settings = singleSettings(parser);
+    if (const QString *fault = std::get_if<QString>(&settings))
+        return fail(*fault);
+    ConfigRecord record{};
+    StderrMessages messages;
+    build(std::get<ModuleSettings>(settings), record, messages);
+    if (parser.isSet(u"output"_s)) {
+        QSaveFile file(parser.value(u"output"_s));
+        if (!file.open(QIODevice::WriteOnly) ||
+            file.write(reinterpret_cast<const char *>(record.data()), qint64(record.size())) !=
+                qint64(record.size()) ||
+            !file.commit())
+            return fail(u"-o %1: %2"_s.arg(parser.value(u"output"_s), file.errorString()));
+        return 0;
+    }
+    out(QString::fromStdString(describeRecord(record)));
+    return 0;
+}
+
+int runDescribe(QCommandLineParser &parser) {
+    if (parser.positionalArguments().size() != 1)
+        return fail(u"describe takes one record file"_s);
+    const QString path = parser.positionalArguments().constFirst();
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return fail(u"%1: %2"_s.arg(path, file.errorString()));
+    const QByteArray bytes = file.read(qint64(kRecordSize) + 1);
+    if (bytes.size() != qsizetype(kRecordSize))
+        return fail(u"%1 is %2 bytes long; a record is %3"_s.arg(path)
+                        .arg(QFileInfo(file).size())
+                        .arg(kRecordSize));
+    ConfigRecord record{};
+    std::copy(bytes.begin(), bytes.end(), record.begin());
+    out(QString::fromStdString(describeRecord(record)));
+    return 0;
+}
+
+int runProfile(QCommandLineParser &parser) {
+    if (!parser.isSet(u"output"_s))
+        return fail(u"profile needs -o FILE (- for stdout)"_s);
+    auto settings = singleSettings(parser);
+    if (const QString *fault = std::get_if<QString>(&settings))
+        return fail(*fault);
+    const QString writer = u"tavrenode-prog "_s + toQString(version::kFull);
+    const QString path = parser.value(u"output"_s);
+    if (path == u"-") {
+        std::fputs(writeProfile(std::get<ModuleSettings>(settings), writer).constData(), stdout);
+        return 0;
+    }
+    if (std::optional<QString> reason =
+            saveProfileFile(path, std::get<ModuleSettings>(settings), writer))
+        return fail(u"-o %1: %2"_s.arg(path, *reason));
+    return 0;
+}
+
+int runPorts(QCommandLineParser & /*parser*/) {
+    const SystemPortNaming naming;
+    const QStringList devices = naming.presentDevices();
+    if (devices.isEmpty()) {
+        err(SystemPortNaming::noPortAdvice(1) + u'\n');
+        return 0;
+    }
+    for (const QString &device : devices) {
+        QString digits = device;
+        digits.remove(0, digits.lastIndexOf(QRegularExpression(u"[^0-9]"_s)) + 1);
+        out(u"%1\t%2\n"_s.arg(digits.isEmpty() ? u"-"_s : digits, device));
+    }
+    return 0;
+}
+
+int runProgram(QCommandLineParser &parser) {
+    RunOptions options;
+    if (parser.isSet(u"port"_s) && parser.isSet(u"device"_s))
+        return fail(u"--port and --device both name the port; give one"_s);
+    if (parser.isSet(u"units"_s) && parser.isSet(u"count"_s))
+        return fail(u"--units and --count both make a batch; give one"_s);
+    const auto number = [&](const QString &name, qint64 least, qint64 fallback,
+                            qint64 most = 1LL << 31) -> std::optional<qint64> {
+        if (!parser.isSet(name))
+            return fallback;
+        return count(parser.value(name), least, most);
+    };
+    const auto port = number(u"port"_s, 1, 0, 0x7fffffff);
+    const auto timeout = number(u"timeout"_s, 1, 3000);
+    const auto first = number(u"first"_s, 0, 1);
+    const auto retries = number(u"retries"_s, 0, 0, 1000);
+    const auto retryDelay = number(u"retry-delay"_s, 0, 1000);
+    const auto units = number(u"count"_s, 1, 1, 10'000'000);
+    for (const auto &[name, value] : {std::pair{u"port", port},
+                                      {u"timeout", timeout},
+                                      {u"first", first},
+                                      {u"retries", retries},
+                                      {u"retry-delay", retryDelay},
+                                      {u"count", units}}) {
+        if (!value)
+            return fail(u"--%1 %2: give a whole number%3"_s.arg(
+                QString::fromUtf16(name), parser.value(QString::fromUtf16(name)),
+                QStringView(name) == u"first" || QStringView(name) == u"retries" ||
+                        QStringView(name) == u"retry-delay"
+                    ? u" from 0"_s
+                    : u" from 1"_s));
+    }
+    if (parser.isSet(u"port"_s))
+        options.port = std::int32_t(*port);
+    options.device = parser.value(u"device"_s);
+    options.timeout = std::chrono::milliseconds(*timeout);
+    options.batch = parser.isSet(u"units"_s) || parser.isSet(u"count"_s);
+    options.wait = parser.isSet(u"wait"_s);
+    options.retries = int(*retries);
+    options.retryDelay = std::chrono::milliseconds(*retryDelay);
+    options.quiet = parser.isSet(u"quiet"_s);
+    options.json = parser.isSet(u"json"_s);
+    options.report = parser.value(u"report"_s);
+    options.reportPins = parser.isSet(u"report-pins"_s);
+
+    QList<Assignment> sets;
+    auto base = commonSettings(parser, sets);
+    if (const QString *fault = std::get_if<QString>(&base))
+        return fail(*fault);
+
+    // Every unit's settings are made and checked before anything is sent.
+    QList<PlannedUnit> planned;
+    QStringList metadataNames;
+    if (parser.isSet(u"units"_s)) {
+        auto table = readUnits(parser.value(u"units"_s));
+        if (const QString *fault = std::get_if<QString>(&table))
+            return fail(*fault);
+        const UnitTable &rows = std::get<UnitTable>(table);
+        metadataNames = rows.metadataNames;
+        qint64 n = *first;
+        for (const UnitRow &row : rows.rows) {
+            auto settings = unitSettings(std::get<ModuleSettings>(base), sets + row.assignments, n);
+            if (const QString *fault = std::get_if<QString>(&settings))
+                return fail(*fault);
+            planned.append({n++, std::get<ModuleSettings>(settings), row.metadata});
+        }
+        if (planned.isEmpty())
+            return fail(u"--units %1: no units below the header"_s.arg(parser.value(u"units"_s)));
+    } else {
+        for (qint64 i = 0; i < *units; ++i) {
+            auto settings = unitSettings(std::get<ModuleSettings>(base), sets, *first + i);
+            if (const QString *fault = std::get_if<QString>(&settings))
+                return fail(*fault);
+            planned.append({*first + i, std::get<ModuleSettings>(settings), {}});
+        }
+    }
+    if (options.device.isEmpty() && !options.port) {
+        for (const PlannedUnit &unit : planned) {
+            if (unit.settings.comPort < 1)
+                return fail(u"the settings' port is %1: give --port N or --device PATH"_s.arg(
+                    unit.settings.comPort));
+        }
+    }
+    return programUnits(planned, metadataNames, options, g_cancel);
+}
+
+constexpr Command kCommands[] = {
+    {"program", "Build the record and program one module, or a batch.", runProgram, programOptions},
+    {"record", "Build the record without touching any port: hex dump and fields.", runRecord,
+     recordOptions},
+    {"describe", "Decode a 192-byte record file.", runDescribe, noOptions, "FILE"},
+    {"profile", "Write the merged settings as a profile.", runProfile, profileOptions},
+    {"ports", "List the serial devices that could lead to a module.", runPorts, noOptions},
+};
+
+} // namespace
+
+int main(int argc, char **argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(u"tavrenode-prog"_s);
+    QCoreApplication::setApplicationVersion(toQString(version::kFull));
+
+    QStringList arguments = QCoreApplication::arguments();
+    const QString first = arguments.value(1);
+    if (first.isEmpty() || first == u"--help" || first == u"-h" || first == u"help") {
+        (first.isEmpty() ? err : out)(QString::fromUtf16(kUsage));
+        return first.isEmpty() ? kBadInput : 0;
+    }
+    if (first == u"--version" || first == u"-V") {
+        out(u"tavrenode-prog %1\n"_s.arg(toQString(version::kFull)));
+        return 0;
+    }
+    const Command *command = nullptr;
+    for (const Command &candidate : kCommands) {
+        if (first == QLatin1StringView(candidate.name))
+            command = &candidate;
+    }
+    if (!command)
+        return fail(u"%1 is not a command; see tavrenode-prog --help"_s.arg(first));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QString::fromLatin1(command->summary));
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const QCommandLineOption help({u"h"_s, u"help"_s}, u"Show this help."_s);
+    parser.addOption(help);
+    command->options(parser);
+    if (command->positional)
+        parser.addPositionalArgument(QString::fromLatin1(command->positional), {});
+    arguments.removeAt(1);
+    if (!parser.parse(arguments))
+        return fail(parser.errorText());
+    if (parser.isSet(help)) {
+        out(parser.helpText().replace(
+            u"tavrenode-prog [options]"_s,
+            u"tavrenode-prog %1 [options]"_s.arg(QLatin1StringView(command->name))));
+        return 0;
+    }
+    if (!command->positional && !parser.positionalArguments().isEmpty())
+        return fail(u"%1: unexpected argument %2"_s.arg(QLatin1StringView(command->name),
+                                                        parser.positionalArguments().first()));
+
+    struct sigaction action {};
+    action.sa_handler = cancelRun;
+    sigaction(SIGINT, &action, nullptr);
+    sigaction(SIGTERM, &action, nullptr);
+    return command->run(parser);
+}

@@ -1,0 +1,334 @@
+#include "ProgRun.h"
+
+#include "CsvTable.h"
+#include "PortNaming.h"
+#include "ProgrammingTransfer.h"
+#include "SerialDevice.h"
+#include "UserMessage.h"
+
+#include <cstdio>
+#include <thread>
+
+#include <QCryptographicHash>
+#include <QDateTime>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+namespace tavrenode::prog {
+
+namespace {
+
+constexpr auto kPollInterval = 50ms;
+
+void toStderr(const QString &text) {
+    std::fputs(text.toUtf8().constData(), stderr);
+    std::fflush(stderr);
+}
+
+// Every line indented (blank lines stay empty), for messages under their unit's line.
+QString indented(const QString &text, int by) {
+    QStringList lines = text.split(u'\n');
+    for (QString &line : lines) {
+        if (!line.isEmpty())
+            line.prepend(QString(by, u' '));
+    }
+    return lines.join(u'\n') + u'\n';
+}
+
+// Messages of one attempt, kept for the output instead of shown.
+class CollectedMessages final : public MessageSink {
+public:
+    void show(const UserMessage &message) override { messages.append(message); }
+    QList<UserMessage> messages;
+};
+
+struct ResultName {
+    TransferResult result;
+    const char16_t *name;
+    int exitCode;
+};
+
+constexpr ResultName kResults[] = {
+    {TransferResult::Programmed, u"ok", kProgrammed},
+    {TransferResult::OpenFailed, u"open-failed", kOpenFailed},
+    {TransferResult::WriteFailed, u"write-failed", kWriteFailed},
+    {TransferResult::ReadFailed, u"read-failed", kReadFailed},
+    {TransferResult::WrongAcknowledgement, u"wrong-acknowledgement", kWrongAcknowledgement},
+    {TransferResult::Interrupted, u"interrupted", kInterrupted},
+};
+
+const ResultName &describe(TransferResult result) {
+    for (const ResultName &entry : kResults) {
+        if (entry.result == result)
+            return entry;
+    }
+    return kResults[0];
+}
+
+// Sleeps up to duration in short steps; false when cancel was set meanwhile.
+bool pause(std::chrono::milliseconds duration, const std::atomic<bool> &cancel) {
+    QElapsedTimer timer;
+    timer.start();
+    while (!cancel) {
+        const auto left = duration - std::chrono::milliseconds(timer.elapsed());
+        if (left <= 0ms)
+            return true;
+        std::this_thread::sleep_for(std::min(left, std::chrono::milliseconds(kPollInterval)));
+    }
+    return false;
+}
+
+// One unit attempt as the outputs see it.
+struct Attempt {
+    qint64 unit = 0;
+    int number = 1;
+    QString device;
+    QList<std::uint8_t> answers;
+    TransferOutcome outcome;
+    QByteArray sha256;
+    double seconds = 0;
+};
+
+class Outputs {
+public:
+    Outputs(const RunOptions &options, const QStringList &metadataNames)
+        : m_options(options)
+        , m_metadataNames(metadataNames) {}
+
+    void event(QJsonObject object) {
+        if (!m_options.json)
+            return;
+        object.insert(u"schema"_s, 1);
+        const QByteArray line = QJsonDocument(object).toJson(QJsonDocument::Compact) + '\n';
+        std::fputs(line.constData(), stdout);
+        std::fflush(stdout);
+    }
+
+    void say(const QString &line) {
+        if (!m_options.quiet)
+            toStderr(line + u'\n');
+    }
+
+    void unitEnd(const Attempt &attempt, const PlannedUnit &unit) {
+        const ResultName &result = describe(attempt.outcome.result);
+        QStringList answers;
+        for (const std::uint8_t answer : attempt.answers)
+            answers << u"0x%1"_s.arg(answer, 2, 16, QLatin1Char('0'));
+        const QString line =
+            u"unit %1 (%2): %3%4 in %5 s%6"_s.arg(attempt.unit)
+                .arg(attempt.device,
+                     answers.isEmpty() ? QString() : u"answers "_s + answers.join(u' ') + u", "_s,
+                     attempt.outcome.programmed ? u"programmed"_s : QString::fromUtf16(result.name))
+                .arg(attempt.seconds, 0, 'f', 2)
+                .arg(attempt.number > 1 ? u" (attempt %1)"_s.arg(attempt.number) : QString());
+        if (attempt.outcome.programmed) {
+            say(line);
+        } else {
+            toStderr(line + u'\n');
+            for (const UserMessage &message : m_messages) {
+                toStderr(indented(message.text, 2));
+                if (!message.detail.isEmpty())
+                    toStderr(indented(message.detail, 4));
+            }
+        }
+        event({{u"event"_s, u"unit-end"_s},
+               {u"unit"_s, attempt.unit},
+               {u"attempt"_s, attempt.number},
+               {u"device"_s, attempt.device},
+               {u"result"_s, QString::fromUtf16(result.name)},
+               {u"message"_s, attempt.outcome.failure},
+               {u"detail"_s, attempt.outcome.detail},
+               {u"seconds"_s, attempt.seconds},
+               {u"record_sha256"_s, QString::fromLatin1(attempt.sha256)}});
+        report(attempt, unit, QString::fromUtf16(result.name));
+    }
+
+    void setMessages(QList<UserMessage> messages) { m_messages = std::move(messages); }
+
+    // The report is opened for each row, so that what was written survives whatever
+    // ends the run.
+    bool report(const Attempt &attempt, const PlannedUnit &unit, const QString &result) {
+        if (m_options.report.isEmpty())
+            return true;
+        QFile file(m_options.report);
+        const bool fresh = QFileInfo(file).size() == 0;
+        if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
+            toStderr(u"tavrenode-prog: cannot write the report %1: %2\n"_s.arg(m_options.report,
+                                                                               file.errorString()));
+            return false;
+        }
+        QStringList fields;
+        if (fresh) {
+            fields << u"time"_s << u"unit"_s << u"device"_s << u"name"_s << u"pair-prefix"_s
+                   << u"result"_s << u"message"_s << u"attempts"_s << u"record-sha256"_s;
+            if (m_options.reportPins)
+                fields << u"pin"_s;
+            fields << m_metadataNames;
+            file.write(row(fields));
+            fields.clear();
+        }
+        fields << QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)
+               << QString::number(attempt.unit) << attempt.device << unit.settings.deviceName
+               << unit.settings.pairMatchPrefix << result << attempt.outcome.failure
+               << QString::number(attempt.number) << QString::fromLatin1(attempt.sha256);
+        if (m_options.reportPins)
+            fields << unit.settings.pin;
+        fields << unit.metadata;
+        file.write(row(fields));
+        return true;
+    }
+
+private:
+    static QByteArray row(const QStringList &fields) {
+        QStringList quoted;
+        for (const QString &field : fields)
+            quoted << csvField(field);
+        return (quoted.join(u',') + u"\r\n"_s).toUtf8();
+    }
+
+    const RunOptions &m_options;
+    QStringList m_metadataNames;
+    QList<UserMessage> m_messages;
+};
+
+// Waits until the device exists and opens; false when cancelled.
+bool waitForDevice(const QString &path, const PortOpener &opener, const std::atomic<bool> &cancel,
+                   Outputs &out) {
+    bool told = false;
+    while (!cancel) {
+        if (QFileInfo::exists(path)) {
+            SerialDevice probe;
+            if (opener.open(probe, path, 1s)) {
+                probe.close();
+                return true;
+            }
+        }
+        if (!told)
+            out.say(u"waiting for %1"_s.arg(path));
+        told = true;
+        pause(kPollInterval, cancel);
+    }
+    return false;
+}
+
+// Waits until the device has gone away (the module dropped the link); false when cancelled.
+bool waitUntilGone(const QString &path, const std::atomic<bool> &cancel, Outputs &out) {
+    bool told = false;
+    while (!cancel) {
+        if (!QFileInfo::exists(path))
+            return true;
+        if (!told)
+            out.say(u"waiting for %1 to go away"_s.arg(path));
+        told = true;
+        pause(kPollInterval, cancel);
+    }
+    return false;
+}
+
+} // namespace
+
+int programUnits(const QList<PlannedUnit> &units, const QStringList &metadataNames,
+                 const RunOptions &options, const std::atomic<bool> &cancel) {
+    Outputs out(options, metadataNames);
+    const SystemPortNaming naming;
+    const PortOpener opener;
+    int programmed = 0;
+    int failed = 0;
+    int lastExit = kProgrammed;
+    bool interrupted = false;
+
+    for (const PlannedUnit &unit : units) {
+        ModuleSettings settings = unit.settings;
+        if (options.port)
+            settings.comPort = *options.port;
+        const QString path =
+            options.device.isEmpty() ? naming.devicePath(settings.comPort) : options.device;
+        bool done = false;
+        for (int attempt = 1; !done && !interrupted; ++attempt) {
+            if (options.wait && !waitForDevice(path, opener, cancel, out)) {
+                Attempt never{unit.number, attempt, path, {}, {}, {}, 0};
+                never.outcome.result = TransferResult::Interrupted;
+                never.outcome.failure = u"Interrupted."_s;
+                never.outcome.detail = u"Waiting for the device."_s;
+                out.setMessages({});
+                out.unitEnd(never, unit);
+                interrupted = true;
+                break;
+            }
+            out.event({{u"event"_s, u"unit-start"_s},
+                       {u"unit"_s, unit.number},
+                       {u"attempt"_s, attempt},
+                       {u"device"_s, path}});
+            Attempt record{unit.number, attempt, path, {}, {}, {}, 0};
+            CollectedMessages messages;
+            BlockHooks hooks;
+            hooks.cancel = &cancel;
+            hooks.answered = [&](int block, std::uint8_t answer) {
+                record.answers.append(answer);
+                out.event({{u"event"_s, u"block"_s},
+                           {u"unit"_s, unit.number},
+                           {u"attempt"_s, attempt},
+                           {u"block"_s, block},
+                           {u"answer"_s, int(answer)}});
+            };
+            ProgrammingTransfer transfer({messages, naming, opener, options.timeout, hooks});
+            // A fresh buffer for every unit: a tail left by a longer name must not reach
+            // the next module.
+            ConfigRecord bytes{};
+            QElapsedTimer timer;
+            timer.start();
+            record.outcome = transfer.run(settings, bytes, options.device);
+            record.seconds = double(timer.nsecsElapsed()) / 1e9;
+            record.sha256 = QCryptographicHash::hash(
+                                QByteArrayView(reinterpret_cast<const char *>(bytes.data()),
+                                               qsizetype(bytes.size())),
+                                QCryptographicHash::Sha256)
+                                .toHex();
+            out.setMessages(messages.messages);
+            out.unitEnd(record, unit);
+            lastExit = describe(record.outcome.result).exitCode;
+
+            if (record.outcome.result == TransferResult::Interrupted) {
+                interrupted = true;
+            } else if (record.outcome.programmed || attempt > options.retries) {
+                ++(record.outcome.programmed ? programmed : failed);
+                done = true;
+                // The next unit is another module: this one has to go first, programmed or
+                // not, so that the next open does not find it again.
+                if (options.wait && !waitUntilGone(path, cancel, out))
+                    interrupted = true;
+            } else if (!pause(options.retryDelay, cancel)) {
+                interrupted = true;
+            }
+        }
+        if (interrupted || cancel)
+            break;
+    }
+    interrupted = interrupted || cancel;
+
+    const int exitCode = interrupted      ? kInterrupted
+                         : !options.batch ? lastExit
+                         : failed > 0     ? kBatchFailed
+                                          : kProgrammed;
+    out.event({{u"event"_s, u"summary"_s},
+               {u"units"_s, units.size()},
+               {u"programmed"_s, programmed},
+               {u"failed"_s, failed},
+               {u"interrupted"_s, interrupted},
+               {u"exit"_s, exitCode}});
+    if ((options.batch && (!options.quiet || failed > 0)) || interrupted)
+        toStderr(u"%1 of %2 units programmed, %3 failed%4\n"_s.arg(programmed)
+                     .arg(units.size())
+                     .arg(failed)
+                     .arg(interrupted ? u"; interrupted"_s : QString()));
+    return exitCode;
+}
+
+} // namespace tavrenode::prog

@@ -1,0 +1,52 @@
+#pragma once
+
+#include "ModuleSettings.h"
+
+#include <atomic>
+#include <chrono>
+#include <optional>
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+namespace tavrenode::prog {
+
+// Exit codes, as --help and the README give them.
+enum Exit : int {
+    kProgrammed = 0,
+    kBatchFailed = 1,
+    kBadInput = 2,
+    kOpenFailed = 3,
+    kWriteFailed = 4,
+    kReadFailed = 5,
+    kWrongAcknowledgement = 6,
+    kInterrupted = 130,
+};
+
+struct RunOptions {
+    std::optional<std::int32_t> port; // --port: in place of the settings' port
+    QString device;                   // --device: any serial device
+    std::chrono::milliseconds timeout{3000};
+    bool batch = false; // --units or --count: exit 1 for any failure
+    bool wait = false;
+    int retries = 0;
+    std::chrono::milliseconds retryDelay{1000};
+    bool quiet = false;
+    bool json = false;
+    QString report;
+    bool reportPins = false;
+};
+
+struct PlannedUnit {
+    qint64 number = 1; // the sequence number templates see
+    ModuleSettings settings;
+    QStringList metadata;
+};
+
+// Programs the units one after the other, reporting on stderr, as JSON Lines on stdout and
+// in the report as asked. Stops at once when cancel is set. Returns the exit code.
+[[nodiscard]] int programUnits(const QList<PlannedUnit> &units, const QStringList &metadataNames,
+                               const RunOptions &options, const std::atomic<bool> &cancel);
+
+} // namespace tavrenode::prog
