@@ -1,0 +1,270 @@
+// tavrenode-prog from outside, as scripts run it: real processes, the simulator on a
+// pseudo-terminal behind a link, exit codes, stderr, JSON Lines and the report.
+#include "StoreTesting.h"
+#include "TryCompare.h"
+
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+// A simulator run alongside a test: its device reached through a link in the test's folder.
+class Simulator {
+public:
+    Simulator(const QString &link, const QStringList &arguments) {
+        m_process.setProcessChannelMode(QProcess::MergedChannels);
+        m_process.start(QStringLiteral(TAVRENODE_SIM_PATH),
+                        QStringList{u"--link-path"_s, link} + arguments);
+        m_ready = m_process.waitForStarted() &&
+                  QTest::qWaitFor([&] { return QFileInfo::exists(link); }, 5000);
+    }
+    ~Simulator() {
+        m_process.terminate();
+        m_process.waitForFinished(5000);
+    }
+    Simulator(const Simulator &) = delete;
+    Simulator &operator=(const Simulator &) = delete;
+
+    [[nodiscard]] bool ready() const { return m_ready; }
+    QString log() {
+        m_log += QString::fromUtf8(m_process.readAll());
+        return m_log;
+    }
+
+private:
+    QProcess m_process;
+    QString m_log;
+    bool m_ready = false;
+};
+
+} // namespace
+
+class TestProg : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void programsOneModule();
+    void failures_data();
+    void failures();
+    void badInput_data();
+    void badInput();
+    void batchWithTemplatesAndMetadata();
+    void recordProfileAndDescribeAgree();
+
+private:
+    Run prog(const QStringList &arguments);
+    QString path(const QString &name) const { return m_folder.filePath(name); }
+
+    TemporaryConfigHome m_config;
+    QTemporaryDir m_folder;
+};
+
+void TestProg::initTestCase() {
+    QVERIFY(m_config.isValid() && m_folder.isValid());
+}
+
+Run TestProg::prog(const QStringList &arguments) {
+    QProcess process;
+    process.start(QStringLiteral(TAVRENODE_PROG_PATH), arguments);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(60000))
+        return {};
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+void TestProg::programsOneModule() {
+    const QString link = path(u"single"_s);
+    Simulator simulator(link, {});
+    QVERIFY(simulator.ready());
+    const Run run = prog({u"program"_s, u"--defaults"_s, u"--device"_s, link, u"--set"_s,
+                          u"name=Gate ~~~~"_s, u"--set"_s, u"pin=0042"_s});
+    QCOMPARE(run.exitCode, 0);
+    QVERIFY2(run.err.contains(u"answers 0x55 0x55 0x55, programmed"_s), qPrintable(run.err));
+    TRY_COMPARE(simulator.log().contains(u"PIN                 \"0042\""_s), true);
+    QVERIFY(simulator.log().contains(u"device name         \"Gate "_s));
+    // The window's store was only read: nothing was written for it.
+    QVERIFY(!QFile::exists(m_config.user() + u"/Tavrenode Config/tavrenode-config.conf"_s));
+}
+
+void TestProg::failures_data() {
+    QTest::addColumn<QStringList>("simulator");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("detail");
+
+    QTest::newRow("wrong acknowledgement")
+        << QStringList{u"--block"_s, u"2"_s, u"--reply"_s, u"0x00"_s} << 6
+        << u"Programming Failed."_s << u"The module answered block 2 with 0x00 instead of 0x55."_s;
+    QTest::newRow("no answer") << QStringList{u"--block"_s, u"3"_s, u"--reply"_s, u"none"_s} << 5
+                               << u"Failed to read from %1:"_s
+                               << u"No answer within 0.3 seconds. Block 3 of 3."_s;
+    QTest::newRow("hang-up") << QStringList{u"--block"_s, u"1"_s, u"--reply"_s, u"hangup"_s} << 5
+                             << u"Failed to read from %1:"_s
+                             << u"The link to the module was lost"_s;
+    QTest::newRow("no device") << QStringList() << 3 << u"Failed to open %1:"_s
+                               << u"No such file or directory"_s;
+}
+
+void TestProg::failures() {
+    QFETCH(QStringList, simulator);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QFETCH(QString, detail);
+
+    const QString link = path(u"failing-"_s + QString::fromLatin1(QTest::currentDataTag()));
+    message.replace(u"%1"_s, link);
+    std::unique_ptr<Simulator> module;
+    if (!simulator.isEmpty()) {
+        module = std::make_unique<Simulator>(link, simulator);
+        QVERIFY(module->ready());
+    }
+    const Run run = prog({u"program"_s, u"--defaults"_s, u"--device"_s, link, u"--timeout"_s,
+                          u"300"_s, u"--json"_s});
+    QCOMPARE(run.exitCode, exitCode);
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    QVERIFY2(run.err.contains(u"Device: "_s + link), qPrintable(run.err));
+    QVERIFY2(run.err.contains(detail), qPrintable(run.err));
+    // The JSON says the same, and the summary carries the exit code.
+    const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
+    QVERIFY(lines.size() >= 3);
+    const QJsonObject end = QJsonDocument::fromJson(lines[lines.size() - 2].toUtf8()).object();
+    QCOMPARE(end.value(u"event"_s).toString(), u"unit-end"_s);
+    QCOMPARE(end.value(u"message"_s).toString(), message);
+    const QJsonObject summary = QJsonDocument::fromJson(lines.last().toUtf8()).object();
+    QCOMPARE(summary.value(u"exit"_s).toInt(), exitCode);
+    QCOMPARE(summary.value(u"schema"_s).toInt(), 1);
+}
+
+void TestProg::badInput_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QByteArray>("units");
+    QTest::addColumn<QString>("message");
+
+    const QString units = u"--units"_s;
+    QTest::newRow("typo in --set") << QStringList{u"--set"_s, u"badu=9600"_s} << QByteArray()
+                                   << u"--set badu=9600: \"badu\" is not a setting; did you mean "
+                                      u"\"baud\"?"_s;
+    QTest::newRow("--set without =")
+        << QStringList{u"--set"_s, u"baud"_s} << QByteArray() << u"--set baud: give KEY=VALUE"_s;
+    QTest::newRow("empty pin") << QStringList{u"--set"_s, u"pin="_s} << QByteArray()
+                               << u"--set pin=: the PIN must not be empty"_s;
+    QTest::newRow("port zero") << QStringList{u"--port"_s, u"0"_s} << QByteArray()
+                               << u"--port 0: give a whole number from 1"_s;
+    QTest::newRow("port and device")
+        << QStringList{u"--port"_s, u"3"_s, u"--device"_s, u"x"_s} << QByteArray()
+        << u"--port and --device both name the port; give one"_s;
+    QTest::newRow("template over the limit")
+        << QStringList{units, u"UNITS"_s}
+        << QByteArray("name\nA name of thirty-one characters {n:03}\n")
+        << u"line 2, column 1 (name): the device name is 35 characters long; the module takes "
+           u"at most 31 (unit 1)"_s;
+    QTest::newRow("unknown placeholder")
+        << QStringList{units, u"UNITS"_s} << QByteArray("name\nGate {m}\n")
+        << u"line 2, column 1 (name): {m} is not a placeholder"_s;
+    QTest::newRow("value outside its list")
+        << QStringList{units, u"UNITS"_s} << QByteArray("serial,security\nS1,2\nS2,7\n")
+        << u"line 3, column 2 (security): \"7\" is not a line of the security mode list"_s;
+    QTest::newRow("short row") << QStringList{units, u"UNITS"_s} << QByteArray("name,pin\nA,1\nB\n")
+                               << u"line 3, column 1: the row has 1 fields; the header has 2"_s;
+    QTest::newRow("open quote") << QStringList{units, u"UNITS"_s} << QByteArray("name,pin\n\"A,1\n")
+                                << u"line 2, column 1: the quoted field is never closed"_s;
+    QTest::newRow("key twice") << QStringList{units, u"UNITS"_s} << QByteArray("pin,PIN\n1,2\n")
+                               << u"line 1, column 2: PIN is given twice"_s;
+    QTest::newRow("header only") << QStringList{units, u"UNITS"_s} << QByteArray("name,pin\n")
+                                 << u"no units below the header"_s;
+}
+
+void TestProg::badInput() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QByteArray, units);
+    QFETCH(QString, message);
+
+    const QString file = path(u"units.csv"_s);
+    if (!units.isEmpty())
+        QVERIFY(writeFile(file, units));
+    arguments.replaceInStrings(u"UNITS"_s, file);
+    const Run run = prog(QStringList{u"program"_s, u"--defaults"_s} + arguments);
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.startsWith(u"tavrenode-prog: "_s) && run.err.contains(message),
+             qPrintable(run.err));
+    QCOMPARE(run.out, QString());
+}
+
+void TestProg::batchWithTemplatesAndMetadata() {
+    const QString link = path(u"line"_s);
+    Simulator line(link, {u"--line"_s, u"--pause"_s, u"100"_s, u"--fault"_s, u"2:2:0x0F"_s});
+    QVERIFY(line.ready());
+    QVERIFY(writeFile(path(u"batch.csv"_s), "serial,name,pin,station\n"
+                                            "SN-7,Gate {n:03},1001,A\n"
+                                            "SN-8,\"Door, {n}\",1002,\"B \"\"east\"\"\"\n"
+                                            "SN-9,Lift {n},1003,C\n"));
+    const QString report = path(u"report.csv"_s);
+    const Run run = prog({u"program"_s, u"--defaults"_s, u"--device"_s, link, u"--units"_s,
+                          path(u"batch.csv"_s), u"--first"_s, u"7"_s, u"--wait"_s, u"--json"_s,
+                          u"--report"_s, report});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(u"2 of 3 units programmed, 1 failed"_s), qPrintable(run.err));
+
+    // The simulator got each unit's own name and PIN, the failed one's never complete.
+    TRY_COMPARE(line.log().count(u"\nrecord "_s), 2);
+    QVERIFY(line.log().contains(u"\"Gate 007\""_s) && line.log().contains(u"\"1001\""_s));
+    QVERIFY(line.log().contains(u"\"Lift 9\""_s) && line.log().contains(u"\"1003\""_s));
+
+    QStringList results;
+    for (const QString &event : run.out.split(u'\n', Qt::SkipEmptyParts)) {
+        const QJsonObject object = QJsonDocument::fromJson(event.toUtf8()).object();
+        if (object.value(u"event"_s) == u"unit-end"_s)
+            results << u"%1 %2"_s.arg(object.value(u"unit"_s).toInt())
+                           .arg(object.value(u"result"_s).toString());
+    }
+    QCOMPARE(results, (QStringList{u"7 ok"_s, u"8 wrong-acknowledgement"_s, u"9 ok"_s}));
+
+    QFile file(report);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QStringList rows = QString::fromUtf8(file.readAll()).split(u"\r\n"_s, Qt::SkipEmptyParts);
+    QCOMPARE(rows.size(), 4);
+    QCOMPARE(rows[0], u"time,unit,device,name,pair-prefix,result,message,attempts,record-sha256,"
+                      u"serial,station"_s);
+    QVERIFY2(rows[2].contains(u",8,%1,\"Door, 8\",Tavrenode,wrong-acknowledgement,Programming "
+                              u"Failed.,1,"_s.arg(link)) &&
+                 rows[2].endsWith(u",SN-8,\"B \"\"east\"\"\""_s),
+             qPrintable(rows[2]));
+    QVERIFY(!rows.join(u'\n').contains(u"1002"_s)); // no PINs unless asked
+}
+
+void TestProg::recordProfileAndDescribeAgree() {
+    const QStringList settings{u"--defaults"_s, u"--set"_s, u"baud=115200"_s, u"--set"_s,
+                               u"name=  Gate {n}"_s};
+    const Run shown = prog(QStringList{u"record"_s} + settings);
+    QCOMPARE(shown.exitCode, 0);
+    QVERIFY(shown.out.contains(u"\"  Gate 1\""_s));
+    QCOMPARE(prog(QStringList{u"record"_s, u"-o"_s, path(u"r.bin"_s)} + settings).exitCode, 0);
+    QCOMPARE(QFileInfo(path(u"r.bin"_s)).size(), 192);
+    QCOMPARE(prog({u"describe"_s, path(u"r.bin"_s)}).out, shown.out);
+    QCOMPARE(prog(QStringList{u"profile"_s, u"-o"_s, path(u"p.tavrenode"_s)} + settings).exitCode,
+             0);
+    QCOMPARE(prog({u"record"_s, u"--profile"_s, path(u"p.tavrenode"_s)}).out, shown.out);
+
+    const Run wrongSize = prog({u"describe"_s, path(u"p.tavrenode"_s)});
+    QCOMPARE(wrongSize.exitCode, 2);
+    QVERIFY(wrongSize.err.contains(u"bytes long; a record is 192"_s));
+    QCOMPARE(prog({u"--version"_s}).out, u"tavrenode-prog 1.0.0.1\n"_s);
+    QVERIFY(prog({u"program"_s, u"--help"_s}).out.contains(u"--report-pins"_s));
+    QCOMPARE(prog({u"flash"_s}).exitCode, 2);
+}
+
+QTEST_GUILESS_MAIN(TestProg)
+#include "tst_prog.moc"
