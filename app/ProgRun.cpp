@@ -186,12 +186,7 @@ public:
     }
 
 private:
-    static QByteArray row(const QStringList &fields) {
-        QStringList quoted;
-        for (const QString &field : fields)
-            quoted << csvField(field);
-        return (quoted.join(u',') + u"\r\n"_s).toUtf8();
-    }
+    static QByteArray row(const QStringList &fields) { return csvRow(fields).toUtf8(); }
 
     const RunOptions &m_options;
     QStringList m_metadataNames;

@@ -113,12 +113,25 @@ std::variant<QList<CsvRow>, CsvFault> readCsv(QByteArrayView content) {
 QString csvField(const QString &text) {
     const bool quote = text.contains(u',') || text.contains(u'"') || text.contains(u'\n') ||
                        text.contains(u'\r') ||
-                       (!text.isEmpty() && (text.front().isSpace() || text.back().isSpace()));
+                       (!text.isEmpty() && (text.front().isSpace() || text.back().isSpace() ||
+                                            text.front() == QChar(0xFEFF))); // not a BOM
     if (!quote)
         return text;
     QString escaped = text;
     escaped.replace(u"\""_s, u"\"\""_s);
     return u'"' + escaped + u'"';
+}
+
+} // namespace tavrenode
+
+namespace tavrenode {
+
+QString csvRow(const QStringList &fields) {
+    QStringList written;
+    for (const QString &field : fields)
+        written << csvField(field);
+    const QString row = written.join(u',');
+    return (row.isEmpty() ? u"\"\""_s : row) + u"\r\n"_s;
 }
 
 } // namespace tavrenode

@@ -31,4 +31,8 @@ struct CsvFault {
 // blanks at its ends.
 [[nodiscard]] QString csvField(const QString &text);
 
+// A whole row with its line end (CRLF). A row of one empty field is written "", since an
+// empty line is no row.
+[[nodiscard]] QString csvRow(const QStringList &fields);
+
 } // namespace tavrenode
