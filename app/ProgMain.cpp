@@ -76,10 +76,10 @@ input (nothing was sent); for one module 3 the port did not open, 4 a write fail
 )";
 
 struct Command {
-    const char *name;
-    const char *summary;
-    int (*run)(QCommandLineParser &parser);
-    void (*options)(QCommandLineParser &parser);
+    const char *name = nullptr;
+    const char *summary = nullptr;
+    int (*run)(QCommandLineParser &parser) = nullptr;
+    void (*options)(QCommandLineParser &parser) = nullptr;
     const char *positional = nullptr;
 };
 

@@ -173,11 +173,14 @@ int main(int argc, char **argv) {
             records = *parsed;
         } else if (value && arg == "--pause" && (parsed = number(value)) && *parsed >= 0) {
             pauseMs = *parsed;
-        } else if (value && arg == "--reply" && parseReply(value, script)) {
-        } else if (value && arg == "--fault" && parseFault(value, faults)) {
         } else {
-            usage(stderr);
-            return 2;
+            // The two that parse what they are given themselves.
+            const bool parsedHere = value && ((arg == "--reply" && parseReply(value, script)) ||
+                                              (arg == "--fault" && parseFault(value, faults)));
+            if (!parsedHere) {
+                usage(stderr);
+                return 2;
+            }
         }
     }
     if (script.reply != Reply::Ack && script.atBlock == 0)
