@@ -1,6 +1,7 @@
 #include "ProgRun.h"
 
 #include "CsvTable.h"
+#include "DeviceIdentity.h"
 #include "PortNaming.h"
 #include "ProgrammingTransfer.h"
 #include "SerialDevice.h"
@@ -25,7 +26,8 @@ namespace tavrenode::prog {
 
 namespace {
 
-constexpr auto kPollInterval = 50ms;
+// How often --wait looks for the device: a stat, cheap enough to do often.
+constexpr auto kPollInterval = 10ms;
 
 void toStderr(const QString &text) {
     std::fputs(text.toUtf8().constData(), stderr);
@@ -193,16 +195,16 @@ private:
     QList<UserMessage> m_messages;
 };
 
-// Waits until the device exists and opens; false when cancelled.
-bool waitForDevice(const QString &path, const PortOpener &opener, const std::atomic<bool> &cancel,
-                   Outputs &out) {
+// Waits until the device exists and opens; its identity then, or empty when cancelled.
+QByteArray waitForDevice(const QString &path, const PortOpener &opener,
+                         const std::atomic<bool> &cancel, Outputs &out) {
     bool told = false;
     while (!cancel) {
-        if (QFileInfo::exists(path)) {
+        if (QByteArray identity = deviceIdentity(path); !identity.isEmpty()) {
             SerialDevice probe;
             if (opener.open(probe, path, 1s)) {
                 probe.close();
-                return true;
+                return identity;
             }
         }
         if (!told)
@@ -210,14 +212,16 @@ bool waitForDevice(const QString &path, const PortOpener &opener, const std::ato
         told = true;
         pause(kPollInterval, cancel);
     }
-    return false;
+    return {};
 }
 
-// Waits until the device has gone away (the module dropped the link); false when cancelled.
-bool waitUntilGone(const QString &path, const std::atomic<bool> &cancel, Outputs &out) {
+// Waits until the device that was there has gone away (the module dropped the link), even
+// if another came back at the same path meanwhile; false when cancelled.
+bool waitUntilGone(const QString &path, const QByteArray &identity, const std::atomic<bool> &cancel,
+                   Outputs &out) {
     bool told = false;
     while (!cancel) {
-        if (!QFileInfo::exists(path))
+        if (deviceIdentity(path) != identity)
             return true;
         if (!told)
             out.say(u"waiting for %1 to go away"_s.arg(path));
@@ -246,8 +250,9 @@ int programUnits(const QList<PlannedUnit> &units, const QStringList &metadataNam
         const QString path =
             options.device.isEmpty() ? naming.devicePath(settings.comPort) : options.device;
         bool done = false;
+        QByteArray identity;
         for (int attempt = 1; !done && !interrupted; ++attempt) {
-            if (options.wait && !waitForDevice(path, opener, cancel, out)) {
+            if (options.wait && (identity = waitForDevice(path, opener, cancel, out)).isEmpty()) {
                 Attempt never{unit.number, attempt, path, {}, {}, {}, 0};
                 never.outcome.result = TransferResult::Interrupted;
                 never.outcome.failure = u"Interrupted."_s;
@@ -297,7 +302,7 @@ int programUnits(const QList<PlannedUnit> &units, const QStringList &metadataNam
                 done = true;
                 // The next unit is another module: this one has to go first, programmed or
                 // not, so that the next open does not find it again.
-                if (options.wait && !waitUntilGone(path, cancel, out))
+                if (options.wait && !waitUntilGone(path, identity, cancel, out))
                     interrupted = true;
             } else if (!pause(options.retryDelay, cancel)) {
                 interrupted = true;
