@@ -3,6 +3,8 @@
 #include "StoreTesting.h"
 #include "TryCompare.h"
 
+#include <csignal>
+
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -62,6 +64,8 @@ private Q_SLOTS:
     void badInput();
     void batchWithTemplatesAndMetadata();
     void recordProfileAndDescribeAgree();
+    void retriesAFailedUnit();
+    void interruptedRunEndsWith130();
 
 private:
     Run prog(const QStringList &arguments);
@@ -264,6 +268,51 @@ void TestProg::recordProfileAndDescribeAgree() {
     QCOMPARE(prog({u"--version"_s}).out, u"tavrenode-prog 1.0.0.1\n"_s);
     QVERIFY(prog({u"program"_s, u"--help"_s}).out.contains(u"--report-pins"_s));
     QCOMPARE(prog({u"flash"_s}).exitCode, 2);
+}
+
+void TestProg::retriesAFailedUnit() {
+    const QString link = path(u"retry"_s);
+    Simulator line(link, {u"--line"_s, u"--pause"_s, u"50"_s, u"--fault"_s, u"1:3:0x00"_s});
+    QVERIFY(line.ready());
+    const QString report = path(u"retry.csv"_s);
+    const Run run = prog({u"program"_s, u"--defaults"_s, u"--device"_s, link, u"--retries"_s,
+                          u"2"_s, u"--retry-delay"_s, u"300"_s, u"--report"_s, report});
+    QCOMPARE(run.exitCode, 0);
+    QFile file(report);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QStringList rows = QString::fromUtf8(file.readAll()).split(u"\r\n"_s, Qt::SkipEmptyParts);
+    QCOMPARE(rows.size(), 3); // the header and both attempts
+    QVERIFY2(rows[1].contains(u",wrong-acknowledgement,Programming Failed.,1,"_s),
+             qPrintable(rows[1]));
+    QVERIFY2(rows[2].contains(u",ok,,2,"_s), qPrintable(rows[2]));
+}
+
+void TestProg::interruptedRunEndsWith130() {
+    const QString link = path(u"silent"_s);
+    Simulator module(link, {u"--block"_s, u"2"_s, u"--reply"_s, u"none"_s});
+    QVERIFY(module.ready());
+    QProcess process;
+    process.start(QStringLiteral(TAVRENODE_PROG_PATH),
+                  {u"program"_s, u"--defaults"_s, u"--device"_s, link, u"--json"_s});
+    QVERIFY(process.waitForStarted());
+    // Stopped while it waits for the answer to block 2.
+    QVERIFY(QTest::qWaitFor([&] { return process.peek(4096).contains("\"block\":1"); }, 5000));
+    ::kill(pid_t(process.processId()), SIGINT);
+    QVERIFY(process.waitForFinished(2000)); // well before the 3 s time-out
+    QCOMPARE(process.exitCode(), 130);
+    const QStringList lines =
+        QString::fromUtf8(process.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts);
+    const QJsonObject end =
+        QJsonDocument::fromJson(lines.value(lines.size() - 2).toUtf8()).object();
+    QCOMPARE(end.value(u"result"_s).toString(), u"interrupted"_s);
+    QCOMPARE(QJsonDocument::fromJson(lines.last().toUtf8()).object().value(u"exit"_s).toInt(), 130);
+    QVERIFY(QString::fromUtf8(process.readAllStandardError()).contains(u"interrupted"_s));
+    // The port was let go: the next run opens it and starts again at block 1.
+    const Run next =
+        prog({u"program"_s, u"--defaults"_s, u"--device"_s, link, u"--timeout"_s, u"200"_s});
+    QCOMPARE(next.exitCode, 5);
+    QVERIFY2(next.err.contains(u"No answer within 0.2 seconds. Block 2 of 3."_s),
+             qPrintable(next.err));
 }
 
 QTEST_GUILESS_MAIN(TestProg)
