@@ -3,6 +3,7 @@
 // against a POSIX loop doing the same opens, writes and reads on the same pseudo-terminal.
 //   bench-cli ROUNDS UNITS PROG BARE
 #include "ModuleSimulator.h"
+#include "PosixFloor.h"
 #include "RecordEncoder.h"
 #include "RecordingMessages.h"
 #include "Report.h"
@@ -26,11 +27,6 @@ using namespace tavrenode;
 
 namespace {
 
-double millisecondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
-}
-
 // Runs a command to its end with its output thrown away; the time it took, or a negative
 // time when it failed.
 double timed(const std::vector<std::string> &command) {
@@ -51,21 +47,6 @@ double timed(const std::vector<std::string> &command) {
     posix_spawn_file_actions_destroy(&actions);
     const double elapsed = millisecondsSince(start);
     return WIFEXITED(status) && WEXITSTATUS(status) == 0 ? elapsed : -1;
-}
-
-// The floor of one unit: open, three times write a block and read its answer, close.
-bool minimalUnit(const char *path, const ConfigRecord &record) {
-    const int fd = ::open(path, O_RDWR | O_NOCTTY);
-    if (fd < 0)
-        return false;
-    bool ok = true;
-    for (std::size_t block = 0; block < kBlockCount && ok; ++block) {
-        std::uint8_t answer = 0;
-        ok = ::write(fd, record.data() + block * kBlockSize, kBlockSize) == ssize_t(kBlockSize) &&
-             ::read(fd, &answer, 1) == 1 && answer == kAcknowledgement;
-    }
-    ::close(fd);
-    return ok;
 }
 
 } // namespace
@@ -108,7 +89,7 @@ int main(int argc, char **argv) {
     auto start = std::chrono::steady_clock::now();
     bool floorOk = true;
     for (int unit = 0; unit < units && floorOk; ++unit)
-        floorOk = minimalUnit(path.c_str(), record);
+        floorOk = minimalRun(path.c_str(), record);
     const double floor = millisecondsSince(start);
     stop = true;
     module.join();

@@ -3,6 +3,7 @@
 // POSIX program doing the same writes and reads on the same pseudo-terminal, in turns.
 //   bench-transfer ROUNDS
 #include "ModuleSimulator.h"
+#include "PosixFloor.h"
 #include "ProgrammingTransfer.h"
 #include "RecordingMessages.h"
 #include "Report.h"
@@ -19,30 +20,6 @@
 #include <QCoreApplication>
 
 using namespace tavrenode;
-
-namespace {
-
-// The floor: open, three times write a block and read its answer, close.
-bool minimalRun(const char *path, const ConfigRecord &record) {
-    const int fd = ::open(path, O_RDWR | O_NOCTTY);
-    if (fd < 0)
-        return false;
-    bool ok = true;
-    for (std::size_t block = 0; block < kBlockCount && ok; ++block) {
-        std::uint8_t answer = 0;
-        ok = ::write(fd, record.data() + block * kBlockSize, kBlockSize) == ssize_t(kBlockSize) &&
-             ::read(fd, &answer, 1) == 1 && answer == kAcknowledgement;
-    }
-    ::close(fd);
-    return ok;
-}
-
-double millisecondsSince(std::chrono::steady_clock::time_point start) {
-    return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
-        .count();
-}
-
-} // namespace
 
 int main(int argc, char **argv) {
     const QCoreApplication app(argc, argv); // the serial port's notifiers need one
