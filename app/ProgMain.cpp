@@ -213,7 +213,8 @@ int runPorts(QCommandLineParser & /*parser*/) {
     const SystemPortNaming naming;
     const QStringList devices = naming.presentDevices();
     if (devices.isEmpty()) {
-        err(SystemPortNaming::noPortAdvice(1) + u'\n');
+        err(u"No serial device that could lead to a module exists at the moment; see "
+            u"\"Getting a serial port for the module\" in the help.\n"_s);
         return 0;
     }
     for (const QString &device : devices) {
