@@ -52,18 +52,18 @@ public:
 };
 
 struct ResultName {
-    TransferResult result;
     const char16_t *name;
+    TransferResult result;
     int exitCode;
 };
 
 constexpr ResultName kResults[] = {
-    {TransferResult::Programmed, u"ok", kProgrammed},
-    {TransferResult::OpenFailed, u"open-failed", kOpenFailed},
-    {TransferResult::WriteFailed, u"write-failed", kWriteFailed},
-    {TransferResult::ReadFailed, u"read-failed", kReadFailed},
-    {TransferResult::WrongAcknowledgement, u"wrong-acknowledgement", kWrongAcknowledgement},
-    {TransferResult::Interrupted, u"interrupted", kInterrupted},
+    {u"ok", TransferResult::Programmed, kProgrammed},
+    {u"open-failed", TransferResult::OpenFailed, kOpenFailed},
+    {u"write-failed", TransferResult::WriteFailed, kWriteFailed},
+    {u"read-failed", TransferResult::ReadFailed, kReadFailed},
+    {u"wrong-acknowledgement", TransferResult::WrongAcknowledgement, kWrongAcknowledgement},
+    {u"interrupted", TransferResult::Interrupted, kInterrupted},
 };
 
 const ResultName &describe(TransferResult result) {
@@ -304,8 +304,8 @@ int programUnits(const QList<PlannedUnit> &units, const QStringList &metadataNam
                 // not, so that the next open does not find it again.
                 if (options.wait && !waitUntilGone(path, identity, cancel, out))
                     interrupted = true;
-            } else if (!pause(options.retryDelay, cancel)) {
-                interrupted = true;
+            } else {
+                interrupted = !pause(options.retryDelay, cancel);
             }
         }
         if (interrupted || cancel)

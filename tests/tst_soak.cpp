@@ -77,7 +77,7 @@ void TestSoak::aLongLineWithFaults() {
             continue;
         const int block = random.bounded(1, 4);
         static const QStringList kReplies{u"hangup"_s, u"0x00"_s, u"none"_s};
-        const QString reply = kReplies[random.bounded(int(kReplies.size()))];
+        const QString &reply = kReplies[random.bounded(int(kReplies.size()))];
         simulatorArguments << u"--fault"_s << u"%1:%2:%3"_s.arg(unit).arg(block).arg(reply);
         expected[unit] = reply == u"0x00" ? u"wrong-acknowledgement"_s : u"read-failed"_s;
     }
