@@ -366,9 +366,9 @@ int main(int argc, char **argv) {
         return fail(u"%1: unexpected argument %2"_s.arg(QLatin1StringView(command->name),
                                                         parser.positionalArguments().first()));
 
-    struct sigaction action {};
-    action.sa_handler = cancelRun;
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    // Standard C, so that Windows has it too; every wait looks at the flag at least every
+    // tenth of a second, so a call the signal does not interrupt does not matter.
+    std::signal(SIGINT, cancelRun);
+    std::signal(SIGTERM, cancelRun);
     return command->run(parser);
 }
