@@ -231,40 +231,34 @@ int runProgram(QCommandLineParser &parser) {
         return fail(u"--port and --device both name the port; give one"_s);
     if (parser.isSet(u"units"_s) && parser.isSet(u"count"_s))
         return fail(u"--units and --count both make a batch; give one"_s);
+    // Each number option, or its default; the first one out of range is the fault.
+    QString badNumber;
     const auto number = [&](const QString &name, qint64 least, qint64 fallback,
-                            qint64 most = 1LL << 31) -> std::optional<qint64> {
+                            qint64 most = 1LL << 31) {
         if (!parser.isSet(name))
             return fallback;
-        return count(parser.value(name), least, most);
+        const std::optional<qint64> value = count(parser.value(name), least, most);
+        if (!value && badNumber.isEmpty())
+            badNumber =
+                u"--%1 %2: give a whole number from %3"_s.arg(name, parser.value(name)).arg(least);
+        return value.value_or(fallback);
     };
-    const auto port = number(u"port"_s, 1, 0, 0x7fffffff);
-    const auto timeout = number(u"timeout"_s, 1, 3000);
-    const auto first = number(u"first"_s, 0, 1);
-    const auto retries = number(u"retries"_s, 0, 0, 1000);
-    const auto retryDelay = number(u"retry-delay"_s, 0, 1000);
-    const auto units = number(u"count"_s, 1, 1, 10'000'000);
-    for (const auto &[name, value] : {std::pair{u"port", port},
-                                      {u"timeout", timeout},
-                                      {u"first", first},
-                                      {u"retries", retries},
-                                      {u"retry-delay", retryDelay},
-                                      {u"count", units}}) {
-        if (!value)
-            return fail(u"--%1 %2: give a whole number%3"_s.arg(
-                QString::fromUtf16(name), parser.value(QString::fromUtf16(name)),
-                QStringView(name) == u"first" || QStringView(name) == u"retries" ||
-                        QStringView(name) == u"retry-delay"
-                    ? u" from 0"_s
-                    : u" from 1"_s));
-    }
+    const qint64 port = number(u"port"_s, 1, 0, 0x7fffffff);
+    const qint64 timeout = number(u"timeout"_s, 1, 3000);
+    const qint64 first = number(u"first"_s, 0, 1);
+    const qint64 retries = number(u"retries"_s, 0, 0, 1000);
+    const qint64 retryDelay = number(u"retry-delay"_s, 0, 1000);
+    const qint64 units = number(u"count"_s, 1, 1, 10'000'000);
+    if (!badNumber.isEmpty())
+        return fail(badNumber);
     if (parser.isSet(u"port"_s))
-        options.port = std::int32_t(*port);
+        options.port = std::int32_t(port);
     options.device = parser.value(u"device"_s);
-    options.timeout = std::chrono::milliseconds(*timeout);
+    options.timeout = std::chrono::milliseconds(timeout);
     options.batch = parser.isSet(u"units"_s) || parser.isSet(u"count"_s);
     options.wait = parser.isSet(u"wait"_s);
-    options.retries = int(*retries);
-    options.retryDelay = std::chrono::milliseconds(*retryDelay);
+    options.retries = int(retries);
+    options.retryDelay = std::chrono::milliseconds(retryDelay);
     options.quiet = parser.isSet(u"quiet"_s);
     options.json = parser.isSet(u"json"_s);
     options.report = parser.value(u"report"_s);
@@ -284,7 +278,7 @@ int runProgram(QCommandLineParser &parser) {
             return fail(*fault);
         const UnitTable &rows = std::get<UnitTable>(table);
         metadataNames = rows.metadataNames;
-        qint64 n = *first;
+        qint64 n = first;
         for (const UnitRow &row : rows.rows) {
             auto settings = unitSettings(std::get<ModuleSettings>(base), sets + row.assignments, n);
             if (const QString *fault = std::get_if<QString>(&settings))
@@ -294,11 +288,11 @@ int runProgram(QCommandLineParser &parser) {
         if (planned.isEmpty())
             return fail(u"--units %1: no units below the header"_s.arg(parser.value(u"units"_s)));
     } else {
-        for (qint64 i = 0; i < *units; ++i) {
-            auto settings = unitSettings(std::get<ModuleSettings>(base), sets, *first + i);
+        for (qint64 i = 0; i < units; ++i) {
+            auto settings = unitSettings(std::get<ModuleSettings>(base), sets, first + i);
             if (const QString *fault = std::get_if<QString>(&settings))
                 return fail(*fault);
-            planned.append({*first + i, std::get<ModuleSettings>(settings), {}});
+            planned.append({first + i, std::get<ModuleSettings>(settings), {}});
         }
     }
     if (options.device.isEmpty() && !options.port) {

@@ -3,6 +3,7 @@
 #include "CsvTable.h"
 #include "Profile.h"
 #include "SettingsStore.h"
+#include "TextView.h"
 #include "UnitTemplate.h"
 
 #include <QFile>
@@ -83,13 +84,11 @@ std::variant<UnitTable, QString> readUnits(const QString &path) {
                 unit.metadata.append(value);
                 continue;
             }
-            unit.assignments.append(
-                {u"--units %1, line %2, column %3 (%4)"_s.arg(path)
-                     .arg(unit.line)
-                     .arg(column + 1)
-                     .arg(QString::fromUtf8(keys[column]->name.data(),
-                                            qsizetype(keys[column]->name.size()))),
-                 keys[column], value});
+            unit.assignments.append({u"--units %1, line %2, column %3 (%4)"_s.arg(path)
+                                         .arg(unit.line)
+                                         .arg(column + 1)
+                                         .arg(toQString(keys[column]->name)),
+                                     keys[column], value});
         }
         table.rows.append(unit);
     }
