@@ -11,40 +11,10 @@ if [ "$(id -u)" -ne 0 ]; then
     echo "SKIP: linking /dev/rfcommN to the simulator needs root"
     exit 77
 fi
-for command in Xvfb xdotool; do
-    command -v "$command" >/dev/null || { echo "FAIL: $command is missing"; exit 1; }
-done
-
-work=$(mktemp -d)
-pids=()
-cleanup() {
-    for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-    wait 2>/dev/null || true
-    rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-    echo "FAIL: $*"
-    for log in "$work"/*.out; do echo "--- $log"; cat "$log"; done
-    exit 1
-}
-
-# Wait up to $1 tenths of a second for the command that follows to succeed.
-wait_for() {
-    local tries=$1
-    shift
-    until "$@"; do
-        tries=$((tries - 1))
-        [ "$tries" -gt 0 ] || return 1
-        sleep 0.1
-    done
-}
-
-Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.out" &
-pids+=($!)
-wait_for 100 test -s "$work/display" || fail "Xvfb did not start"
-export DISPLAY=":$(cat "$work/display")"
+# shellcheck source=tests/e2e_common.sh
+source "$(dirname "${BASH_SOURCE[0]}")/e2e_common.sh"
+require Xvfb xdotool
+start_x
 export XDG_CONFIG_HOME="$work/config"
 unset QT_QPA_PLATFORM
 
@@ -74,11 +44,7 @@ xdotool type --delay 80 "$port"
 xdotool key --delay 80 shift+Tab space
 
 wait_for 150 bash -c "! kill -0 $sim_pid 2>/dev/null" || fail "the simulator received no record"
-grep -q "^record 1" "$work/sim.out" || fail "no complete record"
-grep -q "^000 03 04 04 22 52 54 61 76  72 65 6E 6F 64 65 20 10" "$work/sim.out" ||
-    fail "record does not start as the defaults give it"
-grep -q 'PIN                 "7392"' "$work/sim.out" || fail "PIN not in the record"
-grep -q 'minor 0x04 (Cellphone)' "$work/sim.out" || fail "device type not in the record"
+check_default_record "$work/sim.out"
 
 # Escape closes the window, which saves the settings and ends the tool.
 xdotool key Escape
