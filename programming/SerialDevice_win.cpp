@@ -8,20 +8,25 @@ using namespace Qt::StringLiterals;
 namespace tavrenode {
 
 // The port is opened synchronously and used as the system has it set up: its device control
-// block (speed, framing, flow control) is never read or written. Only the time-outs are set,
-// before each wait, so that a read returns within the wait with what has arrived.
+// block (speed, framing, flow control) is never read or written. Only the time-outs are set:
+// on opening, each operation may take the whole port time-out; a wait that is told a
+// different time (a slice of a cancellable one) sets the read time-out to it first.
 struct SerialDevice::Port {
     HANDLE handle = INVALID_HANDLE_VALUE;
     DWORD writeTimeoutMs = 0;
+    DWORD readTimeoutMs = 0;
 
-    void setTimeouts(DWORD readMs) const {
+    bool setReadTimeout(DWORD readMs) {
         COMMTIMEOUTS timeouts{};
         timeouts.ReadIntervalTimeout = 0;
         timeouts.ReadTotalTimeoutMultiplier = 0;
         timeouts.ReadTotalTimeoutConstant = readMs;
         timeouts.WriteTotalTimeoutMultiplier = 0;
         timeouts.WriteTotalTimeoutConstant = writeTimeoutMs;
-        ::SetCommTimeouts(handle, &timeouts);
+        if (!::SetCommTimeouts(handle, &timeouts))
+            return false;
+        readTimeoutMs = readMs;
+        return true;
     }
 };
 
@@ -59,7 +64,15 @@ bool SerialDevice::openPort(const QString &path, std::chrono::milliseconds write
     m_port = std::make_unique<Port>();
     m_port->handle = handle;
     m_port->writeTimeoutMs = DWORD(writeTimeout.count());
-    m_port->setTimeouts(m_port->writeTimeoutMs);
+    if (!m_port->setReadTimeout(m_port->writeTimeoutMs)) {
+        const DWORD error = ::GetLastError();
+        ::CloseHandle(handle);
+        const bool notSerial = error == ERROR_INVALID_FUNCTION || error == ERROR_INVALID_HANDLE;
+        failOpen(notSerial ? OpenFailure::NotSerial : OpenFailure::Other,
+                 notSerial ? u"%1 is not a serial device."_s.arg(path)
+                           : qt_error_string(int(error)));
+        return false;
+    }
     QIODevice::open(QIODevice::ReadWrite | QIODevice::Unbuffered);
     return true;
 }
@@ -106,7 +119,11 @@ qint64 SerialDevice::writeData(const char *data, qint64 size) {
 bool SerialDevice::waitForReadyRead(int msecs) {
     if (!m_port)
         return false;
-    m_port->setTimeouts(DWORD(std::max(msecs, 1)));
+    const DWORD wanted = DWORD(std::max(msecs, 1));
+    if (wanted != m_port->readTimeoutMs && !m_port->setReadTimeout(wanted)) {
+        loseLink(qt_error_string(int(::GetLastError())));
+        return false;
+    }
     char byte = 0;
     DWORD count = 0;
     if (!::ReadFile(m_port->handle, &byte, 1, &count, nullptr)) {
