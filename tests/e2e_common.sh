@@ -51,3 +51,32 @@ check_default_record() {
     grep -q 'PIN                 "7392"' "$out" || fail "PIN not in the record"
     grep -q 'minor 0x04 (Cellphone)' "$out" || fail "device type not in the record"
 }
+
+# The tool's window, once it shows, focused. Waits up to $1 seconds.
+focus_window() {
+    local window
+    window=$(timeout "$1" xdotool search --sync --name '^Tavrenode Configuration Tool$' |
+        head -n 1) || fail "the window did not appear"
+    xdotool windowfocus --sync "$window" 2>/dev/null || true
+    sleep 1
+}
+
+# Programs port $1 from the keyboard and waits for the simulator ($2, its process) to end
+# with the record. The focus starts on Close; Tab, Tab reaches the COM port box, Shift+Tab
+# goes back to the programming button, and Space presses it.
+program_from_window() {
+    xdotool key --delay 80 Tab Tab ctrl+a
+    xdotool type --delay 80 "$1"
+    xdotool key --delay 80 shift+Tab space
+    wait_for 150 bash -c "! kill -0 $2 2>/dev/null" || fail "the simulator received no record"
+}
+
+# Escape closes the window, which saves the settings and ends the tool ($1, its process),
+# with status 0 (a sanitizer report would end it with an error).
+close_window() {
+    xdotool key Escape
+    wait_for 150 bash -c "! kill -0 $1 2>/dev/null" || fail "the tool did not end on Escape"
+    local status=0
+    wait "$1" || status=$?
+    [ "$status" -eq 0 ] || fail "the tool ended with status $status"
+}

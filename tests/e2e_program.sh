@@ -32,27 +32,10 @@ wait_for 50 grep -q "^port $port" "$work/sim.out" || fail "the simulator did not
 "$tool" >"$work/tool.out" 2>&1 &
 tool_pid=$!
 pids+=($tool_pid)
-window=$(timeout 20 xdotool search --sync --name '^Tavrenode Configuration Tool$' | head -n 1) ||
-    fail "the window did not appear"
-xdotool windowfocus --sync "$window" 2>/dev/null || true
-sleep 0.5
-
-# The focus starts on Close; Tab, Tab reaches the COM port box, Shift+Tab goes back to the
-# programming button, and Space presses it.
-xdotool key --delay 80 Tab Tab ctrl+a
-xdotool type --delay 80 "$port"
-xdotool key --delay 80 shift+Tab space
-
-wait_for 150 bash -c "! kill -0 $sim_pid 2>/dev/null" || fail "the simulator received no record"
+focus_window 20
+program_from_window "$port" "$sim_pid"
 check_default_record "$work/sim.out"
-
-# Escape closes the window, which saves the settings and ends the tool.
-xdotool key Escape
-wait_for 100 bash -c "! kill -0 $tool_pid 2>/dev/null" || fail "the tool did not end on Escape"
-status=0
-wait "$tool_pid" || status=$?
-# A sanitizer report (the suite runs again under them) ends the tool with an error.
-[ "$status" -eq 0 ] || fail "the tool ended with status $status"
+close_window "$tool_pid"
 
 settings="$XDG_CONFIG_HOME/Tavrenode Config/$(basename "$tool").conf"
 [ -f "$settings" ] || fail "no settings file at $settings"
