@@ -3,6 +3,7 @@
 #include "RecordEncoder.h"
 #include "RecordingMessages.h"
 #include "SettingsStore.h"
+#include "Wine.h"
 
 #include <functional>
 
@@ -223,6 +224,10 @@ void TestRecord::fields() {
     tweak(settings);
     RecordingMessages messages;
     const ConfigRecord record = buildFresh(settings, messages);
+    // Windows turns a character it cannot represent into one '?', also one beyond the BMP;
+    // Wine's WideCharToMultiByte turns each half of its surrogate pair into a '?' of its own.
+    if (runningUnderWine())
+        QEXPECT_FAIL("a surrogate pair is one character", "Wine: two '?' for a pair", Continue);
     QCOMPARE(bytesOf(record, std::size_t(offset), expected.size()).toHex(' '), expected.toHex(' '));
     QVERIFY(messages.messages.isEmpty());
     QCOMPARE(bytesOf(record, record::kWrittenSize, kRecordSize - record::kWrittenSize),

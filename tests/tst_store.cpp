@@ -2,8 +2,6 @@
 #include "StoreEntries.h"
 #include "StoreTesting.h"
 
-#include <sys/stat.h>
-
 #include <QFile>
 #include <QFileInfo>
 #include <QSettings>
@@ -29,10 +27,10 @@ ModuleSettings distinctSettings() {
     return s;
 }
 
-ino_t inodeOf(const QString &path) {
-    struct stat info {};
-    ::stat(QFile::encodeName(path).constData(), &info);
-    return info.st_ino;
+// What the store holds, read as another program would: the file on Unix, the registry key
+// on Windows.
+QSettings rawStore(const QString &application) {
+    return QSettings(QSettings::NativeFormat, QSettings::UserScope, company(), application);
 }
 
 } // namespace
@@ -60,6 +58,8 @@ private Q_SLOTS:
     void otherFilesAreNeverRead();
     void applicationName_data();
     void applicationName();
+    void registryKinds();
+    void cleanupTestCase();
 
 private:
     TemporaryConfigHome m_config{TemporaryConfigHome::SystemFolder::Temporary};
@@ -76,18 +76,21 @@ void TestStore::init() {
     m_application = u"tavrenode-test-"_s + QString::number(++m_case);
 }
 
+void TestStore::cleanupTestCase() {
+    // The registry outlives the run; the temporary configuration home does not need this.
+    removeStores(u"tavrenode-test-"_s);
+}
+
 void TestStore::firstRunOpensWithDefaults() {
     const SettingsStore store(company(), m_application);
-    const QString expectedPath =
-        m_config.user() + u"/Tavrenode Config/"_s + m_application + u".conf"_s;
-    QCOMPARE(store.location(), expectedPath);
-    QVERIFY(!QFile::exists(expectedPath));
+    QCOMPARE(store.location(), expectedLocation(m_config, m_application));
+    QVERIFY(!storeExists(m_application));
 
     // Another program that only reads gets the defaults and leaves no file behind.
     ModuleSettings settings = distinctSettings();
     store.read(settings);
     QCOMPARE(settings, SettingsStore::defaults());
-    QVERIFY(!QFile::exists(expectedPath));
+    QVERIFY(!storeExists(m_application));
 
     settings = distinctSettings();
     store.load(settings);
@@ -96,9 +99,11 @@ void TestStore::firstRunOpensWithDefaults() {
     QCOMPARE(settings.baudRate, 0);
     QCOMPARE(settings.deviceType, 15);
     QCOMPARE(settings.deviceName, u"Tavrenode ~~:~~:~~:~~:~~:~~"_s);
+    if (!storeIsFile())
+        return; // a registry key appears with the first save
     // The first load already creates the (empty) store, private from the start.
-    QVERIFY(QFile::exists(expectedPath));
-    QCOMPARE(modeOf(expectedPath), 0600u);
+    QVERIFY(storeExists(m_application));
+    QCOMPARE(modeOf(store.location()), 0600u);
 }
 
 void TestStore::everyFieldRoundTrips() {
@@ -108,7 +113,7 @@ void TestStore::everyFieldRoundTrips() {
     store.load(loaded);
     QCOMPARE(loaded, distinctSettings());
 
-    QSettings file(store.location(), QSettings::IniFormat);
+    QSettings file = rawStore(m_application);
     file.beginGroup(u"Tavrenode Prog"_s);
     QCOMPARE(file.childKeys().size(), qsizetype(kStoreEntries.size()));
     QCOMPARE(file.value(u"m_iComPort"_s).toInt(), 17);
@@ -121,7 +126,7 @@ void TestStore::baudIsStoredWithItsOffset() {
     settings.baudRate = -1; // no line selected
     settings.deviceType = -1;
     store.save(settings);
-    QSettings file(store.location(), QSettings::IniFormat);
+    const QSettings file = rawStore(m_application);
     QCOMPARE(file.value(u"Tavrenode Prog/m_cBaud"_s).toInt(), 2);
     QCOMPARE(file.value(u"Tavrenode Prog/m_DevType"_s).toInt(), -1);
 }
@@ -151,6 +156,8 @@ void TestStore::storedNumbers_data() {
 }
 
 void TestStore::storedNumbers() {
+    if (!storeIsFile())
+        QSKIP("The store is the registry, not a file");
     QFETCH(QByteArray, line);
     QFETCH(int, baudRate);
     QFETCH(int, comPort);
@@ -214,6 +221,8 @@ void TestStore::damagedFiles_data() {
 }
 
 void TestStore::damagedFiles() {
+    if (!storeIsFile())
+        QSKIP("The store is the registry, not a file");
     QFETCH(QByteArray, content);
     const SettingsStore store(company(), m_application);
     QVERIFY(writeFile(store.location(), content));
@@ -228,6 +237,8 @@ void TestStore::damagedFiles() {
 }
 
 void TestStore::fileStaysPrivate() {
+    if (!storeIsFile())
+        QSKIP("The store is the registry, not a file");
     const SettingsStore store(company(), m_application);
     store.save(SettingsStore::defaults());
     QCOMPARE(modeOf(store.location()), 0600u);
@@ -241,6 +252,8 @@ void TestStore::fileStaysPrivate() {
 }
 
 void TestStore::saveReplacesTheFileWhole() {
+    if (!storeIsFile())
+        QSKIP("The store is the registry, not a file");
     // A crash in the middle of a save must leave the old file or the new one: the new file is
     // written beside the old one and renamed over it.
     const SettingsStore store(company(), m_application);
@@ -275,6 +288,8 @@ void TestStore::otherFilesAreNeverRead_data() {
 }
 
 void TestStore::otherFilesAreNeverRead() {
+    if (!storeIsFile())
+        QSKIP("The store is the registry, not a file");
     QFETCH(QString, file);
     QFETCH(bool, system);
 
@@ -314,6 +329,19 @@ void TestStore::applicationName() {
     QFETCH(QString, path);
     QFETCH(QString, name);
     QCOMPARE(applicationNameFromExecutable(path), name);
+}
+
+void TestStore::registryKinds() {
+    if (storeIsFile())
+        QSKIP("The store is a file, whose entries are text");
+    // Other programs read the entries: numbers are DWORDs, texts strings.
+    const SettingsStore store(company(), m_application);
+    store.save(distinctSettings());
+    for (const StoreEntry &entry : kStoreEntries) {
+        const QString name = QString::fromLatin1(entry.name.data(), qsizetype(entry.name.size()));
+        QCOMPARE(registryKind(m_application, name),
+                 entry.text ? RegistryKind::String : RegistryKind::Dword);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestStore)
