@@ -7,6 +7,11 @@ using namespace Qt::StringLiterals;
 
 namespace tavrenode {
 
+namespace {
+// How far a wait may differ from the read time-out in force before that is set again.
+constexpr DWORD kTimeoutSlackMs = 50;
+} // namespace
+
 // The port is opened synchronously and used as the system has it set up: its device control
 // block (speed, framing, flow control) is never read or written. Only the time-outs are set:
 // on opening, each operation may take the whole port time-out; a wait that is told a
@@ -119,8 +124,13 @@ qint64 SerialDevice::writeData(const char *data, qint64 size) {
 bool SerialDevice::waitForReadyRead(int msecs) {
     if (!m_port)
         return false;
+    // A wait within kTimeoutSlackMs of the time-out in force keeps it: the window's waits
+    // (what is left of the port time-out, a few milliseconds short) read with the port
+    // time-out itself, as set on opening.
     const DWORD wanted = DWORD(std::max(msecs, 1));
-    if (wanted != m_port->readTimeoutMs && !m_port->setReadTimeout(wanted)) {
+    const DWORD current = m_port->readTimeoutMs;
+    const DWORD difference = wanted > current ? wanted - current : current - wanted;
+    if (difference > kTimeoutSlackMs && !m_port->setReadTimeout(wanted)) {
         loseLink(qt_error_string(int(::GetLastError())));
         return false;
     }
