@@ -107,6 +107,20 @@ inline void removeStores(const QString &prefix) {
     RegDeleteKeyW(HKEY_CURRENT_USER, companyKey.c_str());
 }
 
+// Writes an entry of any kind, as another program or a hand edit might.
+inline bool writeRegistryValue(const QString &application, const QString &entry, DWORD kind,
+                               const QByteArray &data) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, sectionKey(application).c_str(), 0, nullptr, 0,
+                        KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS)
+        return false;
+    const bool written = RegSetValueExW(key, entry.toStdWString().c_str(), 0, kind,
+                                        reinterpret_cast<const BYTE *>(data.constData()),
+                                        DWORD(data.size())) == ERROR_SUCCESS;
+    RegCloseKey(key);
+    return written;
+}
+
 enum class RegistryKind { Missing, Dword, String, Other };
 
 inline RegistryKind registryKind(const QString &application, const QString &entry) {
@@ -144,6 +158,11 @@ enum class RegistryKind { Missing, Dword, String, Other };
 
 inline RegistryKind registryKind(const QString & /*application*/, const QString & /*entry*/) {
     return RegistryKind::Missing;
+}
+
+inline bool writeRegistryValue(const QString & /*application*/, const QString & /*entry*/,
+                               unsigned long /*kind*/, const QByteArray & /*data*/) {
+    return false;
 }
 
 #endif

@@ -59,6 +59,8 @@ private Q_SLOTS:
     void applicationName_data();
     void applicationName();
     void registryKinds();
+    void registryValues_data();
+    void registryValues();
     void cleanupTestCase();
 
 private:
@@ -100,7 +102,7 @@ void TestStore::firstRunOpensWithDefaults() {
     QCOMPARE(settings.deviceType, 15);
     QCOMPARE(settings.deviceName, u"Tavrenode ~~:~~:~~:~~:~~:~~"_s);
     if (!storeIsFile())
-        return; // a registry key appears with the first save
+        return; // the section's registry key appears with the first save
     // The first load already creates the (empty) store, private from the start.
     QVERIFY(storeExists(m_application));
     QCOMPARE(modeOf(store.location()), 0600u);
@@ -342,6 +344,44 @@ void TestStore::registryKinds() {
         QCOMPARE(registryKind(m_application, name),
                  entry.text ? RegistryKind::String : RegistryKind::Dword);
     }
+}
+
+void TestStore::registryValues_data() {
+    // REG_* kinds by number, so that the table builds everywhere.
+    QTest::addColumn<unsigned long>("kind");
+    QTest::addColumn<QByteArray>("data");
+    QTest::addColumn<int>("comPort");
+    const auto utf16 = [](const char16_t *text) {
+        const QString string = QString::fromUtf16(text);
+        return QByteArray(reinterpret_cast<const char *>(string.utf16()), (string.size() + 1) * 2);
+    };
+    const auto little = [](quint64 value, int bytes) {
+        QByteArray data;
+        for (int i = 0; i < bytes; ++i)
+            data.append(char((value >> (8 * i)) & 0xFF));
+        return data;
+    };
+    QTest::newRow("DWORD") << 4ul << little(9, 4) << 9;
+    QTest::newRow("DWORD above 2^31") << 4ul << little(0xFFFFFFFD, 4) << -3;
+    QTest::newRow("string of digits") << 1ul << utf16(u"12") << 12;
+    QTest::newRow("string of words") << 1ul << utf16(u"seven") << 4;
+    QTest::newRow("empty string") << 1ul << utf16(u"") << 4;
+    QTest::newRow("QWORD, a 64-bit number, as in a file") << 11ul << little(7, 8) << 4;
+    QTest::newRow("QWORD needing more than 32 bits") << 11ul << little(0x100000001, 8) << 4;
+    QTest::newRow("binary") << 3ul << QByteArray("\x01\x02\x03", 3) << 4;
+}
+
+void TestStore::registryValues() {
+    if (storeIsFile())
+        QSKIP("The store is a file; its damaged entries are the file cases'");
+    QFETCH(unsigned long, kind);
+    QFETCH(QByteArray, data);
+    QFETCH(int, comPort);
+    QVERIFY(writeRegistryValue(m_application, u"m_iComPort"_s, kind, data));
+    ModuleSettings settings;
+    SettingsStore(company(), m_application).load(settings);
+    QCOMPARE(settings.comPort, comPort);
+    QCOMPARE(settings.pin, SettingsStore::defaults().pin);
 }
 
 QTEST_GUILESS_MAIN(TestStore)
