@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the end-to-end scripts: a work folder, processes ended on exit, a failure that
 # shows every log, waiting for a condition, and an X server of the test's own.
 
@@ -38,7 +39,8 @@ start_x() {
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.out" &
     pids+=($!)
     wait_for 100 test -s "$work/display" || fail "Xvfb did not start"
-    export DISPLAY=":$(cat "$work/display")"
+    DISPLAY=":$(cat "$work/display")"
+    export DISPLAY
 }
 
 # What the simulator prints of the record the defaults give (with the port's PIN and device

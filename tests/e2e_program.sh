@@ -26,12 +26,12 @@ done
 
 "$sim" --link "$port" --records 1 >"$work/sim.out" 2>&1 &
 sim_pid=$!
-pids+=($sim_pid)
+pids+=("$sim_pid")
 wait_for 50 grep -q "^port $port" "$work/sim.out" || fail "the simulator did not link port $port"
 
 "$tool" >"$work/tool.out" 2>&1 &
 tool_pid=$!
-pids+=($tool_pid)
+pids+=("$tool_pid")
 focus_window 20
 program_from_window "$port" "$sim_pid"
 check_default_record "$work/sim.out"

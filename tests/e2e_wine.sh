@@ -37,14 +37,14 @@ wineserver -k 2>/dev/null || true
 start_sim() {
     "$sim" --link-path "$work/com7" --records 1 >"$work/$1" 2>&1 &
     sim_pid=$!
-    pids+=($sim_pid)
+    pids+=("$sim_pid")
     wait_for 50 grep -q "^link" "$work/$1" || fail "the simulator did not start"
 }
 
 start_sim sim.out
 wine "$tool" >"$work/tool.out" 2>&1 &
 tool_pid=$!
-pids+=($tool_pid)
+pids+=("$tool_pid")
 focus_window 60
 [ -z "${E2E_SHOTS:-}" ] || import -window root "$E2E_SHOTS/window.png"
 program_from_window 7 "$sim_pid"

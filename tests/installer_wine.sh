@@ -32,7 +32,7 @@ menu_entries | grep -q 'Tavrenode Config.lnk' || fail "no Start menu entry"
 
 wine "$folder/tavrenode-config.exe" >"$work/tool.out" 2>&1 &
 tool_pid=$!
-pids+=($tool_pid)
+pids+=("$tool_pid")
 focus_window 60
 close_window "$tool_pid"
 wine reg delete 'HKCU\Software\Tavrenode Config' /f >/dev/null 2>&1 || true

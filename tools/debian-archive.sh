@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by scripts that need Debian's archive: its address as this machine's apt knows it.
 
 # The first Debian archive among this machine's apt sources (one-line or deb822 files).
