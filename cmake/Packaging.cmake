@@ -13,6 +13,8 @@ if(WIN32)
     set(CPACK_NSIS_PACKAGE_NAME "Tavrenode Config")
     set(CPACK_NSIS_DISPLAY_NAME "Tavrenode Config ${PROJECT_VERSION}")
     set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
+    # The programs without their symbols: about half their size.
+    set(CPACK_STRIP_FILES ON)
     # A 64-bit installer for a 64-bit program (NSIS makes 32-bit ones unless told). CPack's
     # script has no place of its own for it; the line after the compressor's is early enough.
     set(CPACK_NSIS_COMPRESSOR "lzma\n  Target amd64-unicode")
