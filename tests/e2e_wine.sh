@@ -51,6 +51,14 @@ program_from_window 7 "$sim_pid"
 check_default_record "$work/sim.out"
 close_window "$tool_pid"
 
+# Byte for byte, the record that came through COM7 is the one the tool builds.
+wine "$prog" record --defaults -o "Z:$work/record.bin" >"$work/record.out" 2>&1 ||
+    fail "tavrenode-prog wrote no record"
+expected=$(od -An -tx1 -v "$work/record.bin" | tr -d ' \n' | tr a-f A-F)
+[ "${#expected}" -eq 384 ] || fail "the record is not 192 bytes"
+received() { grep -E '^[0-9]{3} ' "$1" | cut -c5- | tr -d ' \n'; }
+[ "$(received "$work/sim.out")" = "$expected" ] || fail "COM7 did not carry the exact record"
+
 entries="$store\\tavrenode-config\\Tavrenode Prog"
 wine reg query "$entries" /v m_iComPort >"$work/reg.out" 2>&1 || fail "no store in the registry"
 grep -Eq 'm_iComPort +REG_DWORD +0x7' "$work/reg.out" || fail "COM port 7 not saved as a DWORD"
@@ -65,6 +73,7 @@ start_sim prog-sim.out
 wine "$prog" program --port 7 >"$work/prog.out" 2>&1 || fail "tavrenode-prog failed"
 wait_for 150 bash -c "! kill -0 $sim_pid 2>/dev/null" || fail "the simulator received no record"
 check_default_record "$work/prog-sim.out"
+[ "$(received "$work/prog-sim.out")" = "$expected" ] || fail "COM7 did not carry the exact record"
 
 # A port that does not exist: the exit code for a port that did not open, and the message
 # names the port with the system's reason.
