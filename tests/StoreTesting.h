@@ -51,6 +51,9 @@ inline QString company() {
     return QString::fromUtf16(tavrenode::SettingsStore::kCompany);
 }
 
+// The kind of an entry in the registry (Windows only).
+enum class RegistryKind { Missing, Dword, String, Other };
+
 #ifdef Q_OS_WIN
 
 // The registry: the store is the key HKEY_CURRENT_USER\Software\<company>\<application>.
@@ -58,8 +61,12 @@ constexpr bool storeIsFile() {
     return false;
 }
 
+inline std::wstring companyKey() {
+    return QString(QStringLiteral("Software\\") + company()).toStdWString();
+}
+
 inline std::wstring storeKey(const QString &application) {
-    return QString(QStringLiteral("Software\\") + company() + u'\\' + application).toStdWString();
+    return companyKey() + L'\\' + application.toStdWString();
 }
 
 inline std::wstring sectionKey(const QString &application) {
@@ -85,10 +92,8 @@ inline bool storeExists(const QString &application) {
 // Removes the keys of the applications whose names start with prefix, and the company's key
 // once nothing else is left in it.
 inline void removeStores(const QString &prefix) {
-    const std::wstring companyKey =
-        QString(QStringLiteral("Software\\") + company()).toStdWString();
     HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_CURRENT_USER, companyKey.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, companyKey().c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
         return;
     QStringList doomed;
     wchar_t name[256];
@@ -104,7 +109,7 @@ inline void removeStores(const QString &prefix) {
     RegCloseKey(key);
     for (const QString &application : doomed)
         RegDeleteTreeW(HKEY_CURRENT_USER, storeKey(application).c_str());
-    RegDeleteKeyW(HKEY_CURRENT_USER, companyKey.c_str());
+    RegDeleteKeyW(HKEY_CURRENT_USER, companyKey().c_str());
 }
 
 // Writes an entry of any kind, as another program or a hand edit might.
@@ -120,8 +125,6 @@ inline bool writeRegistryValue(const QString &application, const QString &entry,
     RegCloseKey(key);
     return written;
 }
-
-enum class RegistryKind { Missing, Dword, String, Other };
 
 inline RegistryKind registryKind(const QString &application, const QString &entry) {
     DWORD type = 0;
@@ -153,8 +156,6 @@ inline bool storeExists(const QString &application) {
 
 // The files go with the temporary configuration home.
 inline void removeStores(const QString & /*prefix*/) {}
-
-enum class RegistryKind { Missing, Dword, String, Other };
 
 inline RegistryKind registryKind(const QString & /*application*/, const QString & /*entry*/) {
     return RegistryKind::Missing;
