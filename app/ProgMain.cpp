@@ -63,7 +63,8 @@ Commands:
   record     build the record without touching any port and show it
   describe   decode a 192-byte record file
   profile    write the merged settings as a profile
-  ports      list the serial devices that could lead to a module
+  ports      list the serial devices that could lead to a module, and the
+             paired Bluetooth devices that could become one
 
 Run "tavrenode-prog COMMAND --help" for a command's options.
 
@@ -212,7 +213,8 @@ int runProfile(QCommandLineParser &parser) {
 int runPorts(QCommandLineParser & /*parser*/) {
     const SystemPortNaming naming;
     const QStringList devices = naming.presentDevices();
-    if (devices.isEmpty()) {
+    const QList<PairedSerialDevice> paired = naming.pairedSerialDevices();
+    if (devices.isEmpty() && paired.isEmpty()) {
         err(u"No serial device that could lead to a module exists at the moment; see "
             u"\"Getting a serial port for the module\" in the help.\n"_s);
         return 0;
@@ -222,6 +224,12 @@ int runPorts(QCommandLineParser & /*parser*/) {
         digits.remove(0, digits.lastIndexOf(QRegularExpression(u"[^0-9]"_s)) + 1);
         out(u"%1\t%2\n"_s.arg(digits.isEmpty() ? u"-"_s : digits, device));
     }
+    // Paired devices without a port yet: a line each, marked, then how to bind one.
+    for (const PairedSerialDevice &device : paired)
+        out(u"paired\t%1\t%2\t%3\n"_s.arg(
+            device.address, device.connected ? u"connected"_s : u"not-connected"_s, device.name));
+    if (!paired.isEmpty())
+        err(u"A paired device becomes port N with: sudo rfcomm bind N ADDRESS\n"_s);
     return 0;
 }
 

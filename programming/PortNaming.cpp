@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+using namespace Qt::StringLiterals;
+
 namespace tavrenode {
 
 QStringList sortedByNumber(QStringList devices) {
@@ -9,6 +11,20 @@ QStringList sortedByNumber(QStringList devices) {
         return a.size() != b.size() ? a.size() < b.size() : a < b;
     });
     return devices;
+}
+
+QString pairedDevicesAdvice(const QList<PairedSerialDevice> &devices, std::int32_t port) {
+    if (devices.isEmpty())
+        return {};
+    QString advice = u"Paired Bluetooth devices with a serial port, each with the command that "
+                     u"makes it port %1:"_s.arg(port);
+    for (const PairedSerialDevice &device : devices) {
+        const QString name = device.name.isEmpty() ? u"(no name)"_s : device.name;
+        advice += u"\n%1 (%2, %3): sudo rfcomm bind %4 %2"_s.arg(
+            name, device.address, device.connected ? u"connected"_s : u"not connected"_s,
+            QString::number(port));
+    }
+    return advice;
 }
 
 } // namespace tavrenode

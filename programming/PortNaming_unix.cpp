@@ -1,5 +1,7 @@
+#include "BluezDevices.h"
 #include "PortNaming.h"
 
+#include <QDBusConnection>
 #include <QDir>
 
 using namespace Qt::StringLiterals;
@@ -17,6 +19,10 @@ QStringList SystemPortNaming::presentDevices() const {
     for (const QString &name : names)
         devices.append(dev.filePath(name));
     return sortedByNumber(devices);
+}
+
+QList<PairedSerialDevice> SystemPortNaming::pairedSerialDevices() const {
+    return bluezSerialDevices(QDBusConnection::systemBus());
 }
 
 QString SystemPortNaming::noPortAdvice(std::int32_t port) {

@@ -34,6 +34,10 @@ QStringList SystemPortNaming::presentDevices() const {
     return sortedByNumber(devices);
 }
 
+QList<PairedSerialDevice> SystemPortNaming::pairedSerialDevices() const {
+    return {};
+}
+
 QString SystemPortNaming::noPortAdvice(std::int32_t /*port*/) {
     return u"No Bluetooth serial port exists at the moment: connect to the module from the "
            u"system's Bluetooth settings first."_s;

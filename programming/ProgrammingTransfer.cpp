@@ -28,9 +28,14 @@ QString openFailureDetail(const SerialDevice &port, const QString &path, std::in
     }
     if (port.openFailure() == SerialDevice::OpenFailure::NotFound) {
         const QStringList present = naming.presentDevices();
-        detail += u"\n\n"_s + (present.isEmpty()
-                                   ? SystemPortNaming::noPortAdvice(number)
-                                   : u"Bluetooth serial ports present: "_s + present.join(u", "_s));
+        const QString paired = pairedDevicesAdvice(naming.pairedSerialDevices(), number);
+        if (!present.isEmpty())
+            detail += u"\n\nBluetooth serial ports present: "_s + present.join(u", "_s);
+        // The paired devices' own commands say more than the general advice.
+        else if (paired.isEmpty())
+            detail += u"\n\n"_s + SystemPortNaming::noPortAdvice(number);
+        if (!paired.isEmpty())
+            detail += u"\n\n"_s + paired;
     }
     return detail;
 }

@@ -229,19 +229,36 @@ void TestTransfer::silentModuleTimesOutAfterThreeSeconds() {
 void TestTransfer::openFailures_data() {
     QTest::addColumn<QString>("path");
     QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QList<PairedSerialDevice>>("paired");
     QTest::addColumn<QString>("detailContains");
 
+    const QString absent = u"/dev/rfcomm-absent-7"_s;
+    const QList<PairedSerialDevice> paired{{u"Gate 7"_s, u"00:1A:7D:DA:71:13"_s, true},
+                                           {QString(), u"00:1A:7D:DA:71:14"_s, false}};
+    const QString pairedAdvice =
+        u"Paired Bluetooth devices with a serial port, each with the command that makes it "
+        u"port 7:\nGate 7 (00:1A:7D:DA:71:13, connected): sudo rfcomm bind 7 00:1A:7D:DA:71:13\n"
+        u"(no name) (00:1A:7D:DA:71:14, not connected): sudo rfcomm bind 7 00:1A:7D:DA:71:14"_s;
     QTest::newRow("absent, others present")
-        << u"/dev/rfcomm-absent-7"_s << QStringList{u"/dev/rfcomm0"_s, u"/dev/rfcomm3"_s}
+        << absent << QStringList{u"/dev/rfcomm0"_s, u"/dev/rfcomm3"_s}
+        << QList<PairedSerialDevice>{}
         << u"Bluetooth serial ports present: /dev/rfcomm0, /dev/rfcomm3"_s;
-    QTest::newRow("absent, none present")
-        << u"/dev/rfcomm-absent-7"_s << QStringList{} << u"No Bluetooth serial port exists"_s;
-    QTest::newRow("not a serial device") << QString() << QStringList{} << QString();
+    QTest::newRow("absent, none present") << absent << QStringList{} << QList<PairedSerialDevice>{}
+                                          << u"No Bluetooth serial port exists"_s;
+    // The paired devices' own commands take the general advice's place.
+    QTest::newRow("absent, none present, two paired")
+        << absent << QStringList{} << paired << u"\n\n"_s + pairedAdvice;
+    QTest::newRow("absent, others present, two paired")
+        << absent << QStringList{u"/dev/rfcomm0"_s} << paired
+        << u"Bluetooth serial ports present: /dev/rfcomm0\n\n"_s + pairedAdvice;
+    QTest::newRow("not a serial device")
+        << QString() << QStringList{} << QList<PairedSerialDevice>{} << QString();
 }
 
 void TestTransfer::openFailures() {
     QFETCH(QString, path);
     QFETCH(QStringList, present);
+    QFETCH(QList<PairedSerialDevice>, paired);
     QFETCH(QString, detailContains);
 
     QTemporaryDir dir;
@@ -250,7 +267,7 @@ void TestTransfer::openFailures() {
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
     }
-    const FixedNaming naming(path, present);
+    const FixedNaming naming(path, present, paired);
     RecordingMessages shown;
     const PortOpener ports;
     ProgrammingTransfer transfer({shown, naming, ports, kPortTimeout});
@@ -266,6 +283,8 @@ void TestTransfer::openFailures() {
     QVERIFY2(detail.startsWith(u"Device: "_s + path + u"\n\n"_s), qPrintable(detail));
     QVERIFY2(detail.size() > path.size() + 10, "the system's reason is missing");
     QVERIFY2(detail.contains(detailContains), qPrintable(detail));
+    QCOMPARE(detail.contains(u"No Bluetooth serial port exists"_s),
+             present.isEmpty() && paired.isEmpty() && detailContains.startsWith(u"No"_s));
     // The record is built before the port is opened.
     QCOMPARE(record[0], 0x03);
 }

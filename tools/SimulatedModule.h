@@ -14,18 +14,23 @@
 
 namespace tavrenode {
 
-// Every port number leads to one device; presentDevices is what the advice lists.
+// Every port number leads to one device; presentDevices and pairedSerialDevices are what the
+// advice lists.
 class FixedNaming final : public PortNaming {
 public:
-    explicit FixedNaming(QString path, QStringList present = {})
+    explicit FixedNaming(QString path, QStringList present = {},
+                         QList<PairedSerialDevice> paired = {})
         : m_path(std::move(path))
-        , m_present(std::move(present)) {}
+        , m_present(std::move(present))
+        , m_paired(std::move(paired)) {}
     QString devicePath(std::int32_t) const override { return m_path; }
     QStringList presentDevices() const override { return m_present; }
+    QList<PairedSerialDevice> pairedSerialDevices() const override { return m_paired; }
 
 private:
     QString m_path;
     QStringList m_present;
+    QList<PairedSerialDevice> m_paired;
 };
 
 // Opens ports as the system does, then runs afterOpen before anything is sent: faults are

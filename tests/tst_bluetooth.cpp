@@ -1,0 +1,223 @@
+// The paired Bluetooth devices the failure detail and "tavrenode-prog ports" offer, from
+// BlueZ played by python-dbusmock on a bus of the test's own. The machine's system bus is
+// never used: the test points DBUS_SYSTEM_BUS_ADDRESS at its own bus before anything
+// connects.
+#include "BluezDevices.h"
+
+#include <csignal>
+#include <sys/prctl.h>
+
+#include <QDBusConnection>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QFile>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+const QString kSerialPort = u"00001101-0000-1000-8000-00805f9b34fb"_s;
+const QString kModule = u"00:1A:7D:DA:71:13"_s;
+
+// Helpers go when the test goes, even when it crashes: CTest waits for them otherwise.
+void endWithTheTest(QProcess &process) {
+    process.setChildProcessModifier([] { ::prctl(PR_SET_PDEATHSIG, SIGKILL); });
+}
+
+// A message bus of our own, on a socket in `folder`.
+class PrivateBus {
+public:
+    bool start(const QString &folder) {
+        const QString config = folder + u"/bus.conf"_s;
+        QFile file(config);
+        if (!file.open(QIODevice::WriteOnly))
+            return false;
+        // Anyone may own and call anything: the test is the only one on it.
+        file.write(u"<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration "
+                   u"1.0//EN\" \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                   u"<busconfig><type>system</type><listen>unix:path=%1/bus</listen>"
+                   u"<auth>EXTERNAL</auth><policy context=\"default\"><allow user=\"*\"/>"
+                   u"<allow own=\"*\"/><allow send_destination=\"*\"/>"
+                   u"<allow receive_sender=\"*\"/></policy></busconfig>\n"_s.arg(folder)
+                       .toUtf8());
+        file.close();
+        endWithTheTest(m_process);
+        m_process.start(u"dbus-daemon"_s, {u"--config-file="_s + config, u"--nofork"_s,
+                                           u"--nopidfile"_s, u"--print-address=1"_s});
+        if (!m_process.waitForStarted() ||
+            !QTest::qWaitFor([&] { return m_process.canReadLine(); }, 10000))
+            return false;
+        m_address = QString::fromUtf8(m_process.readLine()).trimmed();
+        return !m_address.isEmpty();
+    }
+    ~PrivateBus() {
+        m_process.terminate();
+        m_process.waitForFinished(5000);
+    }
+    [[nodiscard]] QString address() const { return m_address; }
+
+private:
+    QProcess m_process;
+    QString m_address;
+};
+
+QDBusMessage mockCall(const QString &path, const QString &interface, const QString &method,
+                      const QVariantList &arguments) {
+    QDBusMessage call = QDBusMessage::createMethodCall(u"org.bluez"_s, path, interface, method);
+    call.setArguments(arguments);
+    return QDBusConnection::systemBus().call(call);
+}
+
+} // namespace
+
+class TestBluetooth : public QObject {
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase();
+    void cleanupTestCase();
+    void onlyPairedSerialDevices();
+    void noBluez_data();
+    void noBluez();
+    void portsListsThePairedModule();
+    void openFailureOffersTheBindCommand();
+
+private:
+    struct Run {
+        int exitCode = -1;
+        QString out;
+        QString err;
+    };
+    static Run prog(const QStringList &arguments, const QString &systemBus);
+
+    QTemporaryDir m_folder;
+    PrivateBus m_bus;
+    PrivateBus m_emptyBus;
+    QProcess m_bluez;
+};
+
+void TestBluetooth::initTestCase() {
+    QVERIFY(m_folder.isValid());
+    QVERIFY2(!QStandardPaths::findExecutable(u"dbus-daemon"_s).isEmpty(),
+             "dbus-daemon is missing (package dbus-daemon; tools/dev test installs it)");
+    QVERIFY(QDir().mkpath(m_folder.filePath(u"system"_s)));
+    QVERIFY(QDir().mkpath(m_folder.filePath(u"empty"_s)));
+    QVERIFY(m_bus.start(m_folder.filePath(u"system"_s)));
+    QVERIFY(m_emptyBus.start(m_folder.filePath(u"empty"_s)));
+    // Before the first use of the system bus in this process.
+    qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_bus.address().toUtf8());
+
+    m_bluez.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    endWithTheTest(m_bluez);
+    m_bluez.start(u"/usr/bin/python3"_s, {u"-m"_s, u"dbusmock"_s, u"--template"_s, u"bluez5"_s});
+    QVERIFY(m_bluez.waitForStarted());
+    QDBusConnectionInterface *bus = QDBusConnection::systemBus().interface();
+    QVERIFY(bus);
+    QVERIFY2(
+        QTest::qWaitFor([&] { return bus->isServiceRegistered(u"org.bluez"_s).value(); }, 20000),
+        "dbusmock's BlueZ did not appear (package python3-dbusmock)");
+
+    // An adapter, and three devices: the module (paired, a serial port, connected), a
+    // headset (paired, no serial port), a second module nobody paired.
+    const QString mock = u"org.bluez.Mock"_s;
+    QCOMPARE(mockCall(u"/"_s, mock, u"AddAdapter"_s, {u"hci0"_s, u"workbench"_s}).type(),
+             QDBusMessage::ReplyMessage);
+    const QList<QStringList> devices = {{kModule, u"Gate 7"_s},
+                                        {u"00:1B:66:0A:0B:0C"_s, u"Headset"_s},
+                                        {u"00:1A:7D:DA:71:99"_s, u"Gate 8"_s}};
+    for (const QStringList &device : devices)
+        QCOMPARE(mockCall(u"/"_s, mock, u"AddDevice"_s, {u"hci0"_s, device[0], device[1]}).type(),
+                 QDBusMessage::ReplyMessage);
+    for (int i = 0; i < 2; ++i)
+        QCOMPARE(mockCall(u"/"_s, mock, u"PairDevice"_s, {u"hci0"_s, devices[i][0], 0x1f00}).type(),
+                 QDBusMessage::ReplyMessage);
+    // The module's service list as BlueZ gives it after a discovery (upper case, as some
+    // stacks write it); the unpaired one offers a serial port too.
+    const QVariantMap module{{u"UUIDs"_s, QStringList{u"00001101-0000-1000-8000-00805F9B34FB"_s}},
+                             {u"Connected"_s, true}};
+    const QVariantMap unpaired{{u"UUIDs"_s, QStringList{kSerialPort}}};
+    const auto path = [](const QString &address) -> QString {
+        return u"/org/bluez/hci0/dev_"_s + QString(address).replace(u':', u'_');
+    };
+    QCOMPARE(mockCall(path(kModule), u"org.freedesktop.DBus.Mock"_s, u"UpdateProperties"_s,
+                      {u"org.bluez.Device1"_s, module})
+                 .type(),
+             QDBusMessage::ReplyMessage);
+    QCOMPARE(mockCall(path(devices[2][0]), u"org.freedesktop.DBus.Mock"_s, u"UpdateProperties"_s,
+                      {u"org.bluez.Device1"_s, unpaired})
+                 .type(),
+             QDBusMessage::ReplyMessage);
+}
+
+void TestBluetooth::cleanupTestCase() {
+    m_bluez.terminate();
+    m_bluez.waitForFinished(5000);
+}
+
+void TestBluetooth::onlyPairedSerialDevices() {
+    const QList<tavrenode::PairedSerialDevice> expected{{u"Gate 7"_s, kModule, true}};
+    QCOMPARE(tavrenode::bluezSerialDevices(QDBusConnection::systemBus()), expected);
+}
+
+void TestBluetooth::noBluez_data() {
+    QTest::addColumn<QString>("address");
+    QTest::newRow("a bus without BlueZ") << m_emptyBus.address();
+    QTest::newRow("no bus at all") << u"unix:path=%1/none"_s.arg(m_folder.path());
+}
+
+void TestBluetooth::noBluez() {
+    QFETCH(QString, address);
+    const QString name = QString::fromLatin1(QTest::currentDataTag());
+    {
+        const QDBusConnection bus = QDBusConnection::connectToBus(address, name);
+        QVERIFY(tavrenode::bluezSerialDevices(bus).isEmpty());
+    }
+    QDBusConnection::disconnectFromBus(name);
+
+    const Run ports = prog({u"ports"_s}, address);
+    QCOMPARE(ports.exitCode, 0);
+    QVERIFY2(!ports.out.contains(u"paired"_s), qPrintable(ports.out));
+    QVERIFY2(!ports.err.contains(u"rfcomm bind"_s), qPrintable(ports.err));
+}
+
+void TestBluetooth::portsListsThePairedModule() {
+    const Run ports = prog({u"ports"_s}, m_bus.address());
+    QCOMPARE(ports.exitCode, 0);
+    const QStringList paired = ports.out.split(u'\n').filter(QRegularExpression(u"^paired\t"_s));
+    QCOMPARE(paired, QStringList{u"paired\t%1\tconnected\tGate 7"_s.arg(kModule)});
+    QVERIFY2(ports.err.contains(u"sudo rfcomm bind N ADDRESS"_s), qPrintable(ports.err));
+}
+
+void TestBluetooth::openFailureOffersTheBindCommand() {
+    // No /dev/rfcomm42 exists here: the failure's detail lists what could become it.
+    const Run run = prog({u"program"_s, u"--defaults"_s, u"--port"_s, u"42"_s}, m_bus.address());
+    QCOMPARE(run.exitCode, 3);
+    QVERIFY2(run.err.contains(u"Failed to open COM42:"_s), qPrintable(run.err));
+    QVERIFY2(run.err.contains(u"Paired Bluetooth devices with a serial port, each with the "
+                              u"command that makes it port 42:"_s),
+             qPrintable(run.err));
+    QVERIFY2(run.err.contains(u"Gate 7 (%1, connected): sudo rfcomm bind 42 %1"_s.arg(kModule)),
+             qPrintable(run.err));
+    QVERIFY2(!run.err.contains(u"Headset"_s) && !run.err.contains(u"Gate 8"_s),
+             qPrintable(run.err));
+}
+
+TestBluetooth::Run TestBluetooth::prog(const QStringList &arguments, const QString &systemBus) {
+    QProcess process;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"DBUS_SYSTEM_BUS_ADDRESS"_s, systemBus);
+    process.setProcessEnvironment(environment);
+    process.start(QStringLiteral(TAVRENODE_PROG_PATH), arguments);
+    process.closeWriteChannel();
+    if (!process.waitForFinished(60000))
+        return {};
+    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
+            QString::fromUtf8(process.readAllStandardError())};
+}
+
+QTEST_GUILESS_MAIN(TestBluetooth)
+#include "tst_bluetooth.moc"
