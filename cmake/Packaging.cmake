@@ -1,4 +1,5 @@
-# Packages made by CPack (cmake --build BUILD --target package): on Windows an installer.
+# Packages made by CPack (cmake --build BUILD --target package): on Windows an installer, on
+# Linux a Debian package.
 set(CPACK_PACKAGE_NAME tavrenode-config)
 set(CPACK_PACKAGE_VENDOR "Tavrenode")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
@@ -25,6 +26,34 @@ if(WIN32)
     set(CPACK_NSIS_MENU_LINKS tavrenode-config.html "Tavrenode Config Help")
     # Installing again over an older version removes that first.
     set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+elseif(UNIX)
+    set(CPACK_GENERATOR DEB)
+    set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+    # tavrenode-config_1.0.0.1_amd64.deb
+    set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
+    set(CPACK_DEBIAN_PACKAGE_SECTION comm)
+    set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
+    set(CPACK_DEBIAN_PACKAGE_MAINTAINER "Tavrenode Config developers <config@tavrenode.example>")
+    set(CPACK_DEBIAN_PACKAGE_HOMEPAGE https://tavrenode.example/config)
+    set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "configuration tool for Tavrenode Bluetooth modules")
+    # Lines of at most 80 characters, for the terminals apt shows it on.
+    set(CPACK_PACKAGE_DESCRIPTION [=[
+A form that holds every setting of a Tavrenode Bluetooth serial-port module
+(status pin, baud rate, device type and Class of Device, name, pairing prefix,
+PIN, mating, security and role) and writes them to a module linked over
+Bluetooth (/dev/rfcommN).
+
+Also included: tavrenode-prog, the same programming from the command line for
+one module or a production line, and tavrenode-sim, a simulated module on a
+pseudo-terminal.]=])
+    # The libraries' packages as dpkg-shlibdeps finds them; Qt's X11 platform plugin, which
+    # no program links, by hand. rfcomm (bluez) makes the serial device; xdg-utils opens the
+    # help page in the desktop's browser.
+    set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "bluez, xdg-utils")
+    set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
+    set(CPACK_STRIP_FILES ON)
 endif()
 
 include(CPack)

@@ -8,6 +8,7 @@
 
 #include "ModuleSimulator.h"
 #include "RecordDescription.h"
+#include "TavrenodeVersion.h"
 
 #include <atomic>
 #include <cerrno>
@@ -152,6 +153,11 @@ int main(int argc, char **argv) {
         const std::string_view arg = argv[i];
         if (arg == "--help" || arg == "-h") {
             usage(stdout);
+            return 0;
+        }
+        if (arg == "--version") {
+            std::printf("tavrenode-sim %.*s\n", int(tavrenode::version::kFull.size()),
+                        tavrenode::version::kFull.data());
             return 0;
         }
         if (arg == "--line") {
