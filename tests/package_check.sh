@@ -46,7 +46,8 @@ for page in tavrenode-config tavrenode-prog tavrenode-sim; do
     man -w "$page" >/dev/null || fail "man finds no page for $page"
 done
 MANWIDTH=80 man -P cat tavrenode-prog 2>"$work/man.out" >"$work/man.txt" || fail "man tavrenode-prog"
-grep -q "tavrenode-prog - program Tavrenode Bluetooth modules" "$work/man.txt" ||
+# (dashes as the locale draws them)
+grep -qE "^ +tavrenode.prog +. +program Tavrenode Bluetooth modules" "$work/man.txt" ||
     fail "man tavrenode-prog shows no NAME line"
 [ ! -s "$work/man.out" ] || fail "man reported problems"
 
@@ -67,10 +68,10 @@ BROWSER=$work/browser tavrenode-config >"$work/tool.out" 2>&1 &
 tool=$!
 pids+=("$tool")
 focus_window 20
-painted() { # more than 200,000 bytes of the screen are no longer black
-    [ "$(tr -d '\000' <"$work/screen/Xvfb_screen0" | wc -c)" -gt 200000 ]
-}
-wait_for 100 painted || fail "the window shows, but was not painted"
+lit() { tr -d '\000' <"$work/screen/Xvfb_screen0" | wc -c; }
+painted() { [ "$(lit)" -gt 200000 ]; } # 200,000 bytes of the screen no longer black
+wait_for 100 painted || fail "the window shows, but was not painted ($(lit) bytes lit)"
+echo "first paint: $(lit) bytes of the screen lit"
 xdotool key F1
 wait_for 100 test -s "$work/help-url" || fail "F1 opened no help"
 help=$(cat "$work/help-url")
