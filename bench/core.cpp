@@ -1,5 +1,6 @@
 // Record build, settings load and save, and profiles, with Google Benchmark, each beside the
 // plain file work it cannot do without where there is some.
+#include "BluezDevices.h"
 #include "Profile.h"
 #include "RecordEncoder.h"
 #include "Report.h"
@@ -9,6 +10,7 @@
 #include <benchmark/benchmark.h>
 #include <map>
 
+#include <QDBusConnection>
 #include <QFile>
 #include <QSaveFile>
 #include <QTemporaryDir>
@@ -105,6 +107,19 @@ void profileRead(benchmark::State &state) {
     }
 }
 
+// What a failure to open a port costs when the machine has no system bus for BlueZ (the
+// paired devices are looked for on every such failure): connecting, finding nothing.
+void pairedDevicesNoBus(benchmark::State &state) {
+    const QString address = u"unix:path="_s + configHome().filePath(u"no-bus"_s);
+    for (auto _ : state) {
+        {
+            const QDBusConnection bus = QDBusConnection::connectToBus(address, u"bench"_s);
+            benchmark::DoNotOptimize(bluezSerialDevices(bus));
+        }
+        QDBusConnection::disconnectFromBus(u"bench"_s);
+    }
+}
+
 // Prints each benchmark beside its floor, in microseconds.
 class FigureReporter final : public benchmark::BenchmarkReporter {
 public:
@@ -119,6 +134,7 @@ public:
         reportFigure("settings_load", m_micros["storeLoad"], m_micros["fileRead"], "us");
         reportFigure("profile_write", m_micros["profileWrite"], 0, "us");
         reportFigure("profile_read", m_micros["profileRead"], 0, "us");
+        reportFigure("paired_devices_no_bus", m_micros["pairedDevicesNoBus"], 0, "us");
     }
 
 private:
@@ -134,6 +150,7 @@ BENCHMARK(storeLoad);
 BENCHMARK(fileRead);
 BENCHMARK(profileWrite);
 BENCHMARK(profileRead);
+BENCHMARK(pairedDevicesNoBus);
 
 int main(int argc, char **argv) {
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(configHome().path()));
