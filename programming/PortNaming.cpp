@@ -20,7 +20,8 @@ QString pairedDevicesAdvice(const QList<PairedSerialDevice> &devices, std::int32
                      u"makes it port %1:"_s.arg(port);
     for (const PairedSerialDevice &device : devices) {
         const QString name = device.name.isEmpty() ? u"(no name)"_s : device.name;
-        advice += u"\n%1 (%2, %3): sudo rfcomm bind %4 %2"_s.arg(
+        // The command on a line of its own, so that it is never broken inside the address.
+        advice += u"\n%1 (%2, %3):\n    sudo rfcomm bind %4 %2"_s.arg(
             name, device.address, device.connected ? u"connected"_s : u"not connected"_s,
             QString::number(port));
     }
