@@ -47,7 +47,7 @@ for page in tavrenode-config tavrenode-prog tavrenode-sim; do
 done
 MANWIDTH=80 man -P cat tavrenode-prog 2>"$work/man.out" >"$work/man.txt" || fail "man tavrenode-prog"
 # (dashes as the locale draws them)
-grep -qE "^ +tavrenode.prog +. +program Tavrenode Bluetooth modules" "$work/man.txt" ||
+grep -qE "^ +tavrenode.prog +. +program +Tavrenode +Bluetooth +modules" "$work/man.txt" ||
     fail "man tavrenode-prog shows no NAME line"
 [ ! -s "$work/man.out" ] || fail "man reported problems"
 
