@@ -1,8 +1,9 @@
-#include "BluezDevices.h"
+#include "BluezModule.h"
 #include "PortNaming.h"
 
-#include <QDBusConnection>
+#include <QCoreApplication>
 #include <QDir>
+#include <QLibrary>
 
 using namespace Qt::StringLiterals;
 
@@ -22,7 +23,16 @@ QStringList SystemPortNaming::presentDevices() const {
 }
 
 QList<PairedSerialDevice> SystemPortNaming::pairedSerialDevices() const {
-    return bluezSerialDevices(QDBusConnection::systemBus());
+    QList<PairedSerialDevice> devices;
+    if (!QCoreApplication::instance())
+        return devices;
+    // Loaded now, not at start: see BluezModule_unix.cpp. Without it, nothing to say.
+    const QString path = QDir(QCoreApplication::applicationDirPath())
+                             .filePath(QString::fromLatin1(bluez_module::kRelativePath));
+    if (const auto lookup =
+            reinterpret_cast<bluez_module::Entry>(QLibrary::resolve(path, bluez_module::kEntry)))
+        lookup(&devices);
+    return devices;
 }
 
 QString SystemPortNaming::noPortAdvice(std::int32_t port) {
