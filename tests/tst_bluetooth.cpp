@@ -3,6 +3,7 @@
 // never used: the test points DBUS_SYSTEM_BUS_ADDRESS at its own bus before anything
 // connects.
 #include "BluezDevices.h"
+#include "ProgRun.h"
 
 #include <csignal>
 #include <sys/prctl.h>
@@ -87,11 +88,7 @@ private Q_SLOTS:
     void openFailureOffersTheBindCommand();
 
 private:
-    struct Run {
-        int exitCode = -1;
-        QString out;
-        QString err;
-    };
+    using Run = ProgRun;
     static Run prog(const QStringList &arguments, const QString &systemBus);
 
     QTemporaryDir m_folder;
@@ -206,16 +203,9 @@ void TestBluetooth::openFailureOffersTheBindCommand() {
 }
 
 TestBluetooth::Run TestBluetooth::prog(const QStringList &arguments, const QString &systemBus) {
-    QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"DBUS_SYSTEM_BUS_ADDRESS"_s, systemBus);
-    process.setProcessEnvironment(environment);
-    process.start(QStringLiteral(TAVRENODE_PROG_PATH), arguments);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(60000))
-        return {};
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+    return runProg(arguments, environment);
 }
 
 QTEST_GUILESS_MAIN(TestBluetooth)

@@ -1,5 +1,6 @@
 // tavrenode-prog from outside, as scripts run it: real processes, the simulator on a
 // pseudo-terminal behind a link, exit codes, stderr, JSON Lines and the report.
+#include "ProgRun.h"
 #include "StoreTesting.h"
 #include "TryCompare.h"
 
@@ -15,11 +16,7 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-struct Run {
-    int exitCode = -1;
-    QString out;
-    QString err;
-};
+using Run = ProgRun;
 
 // A simulator run alongside a test: its device reached through a link in the test's folder.
 class Simulator {
@@ -80,13 +77,7 @@ void TestProg::initTestCase() {
 }
 
 Run TestProg::prog(const QStringList &arguments) {
-    QProcess process;
-    process.start(QStringLiteral(TAVRENODE_PROG_PATH), arguments);
-    process.closeWriteChannel();
-    if (!process.waitForFinished(60000))
-        return {};
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+    return runProg(arguments);
 }
 
 void TestProg::programsOneModule() {
