@@ -319,7 +319,8 @@ constexpr Command kCommands[] = {
      recordOptions},
     {"describe", "Decode a 192-byte record file.", runDescribe, noOptions, "FILE"},
     {"profile", "Write the merged settings as a profile.", runProfile, profileOptions},
-    {"ports", "List the serial devices that could lead to a module, and paired Bluetooth devices that could become one.", runPorts, noOptions},
+    {"ports", "List serial devices and paired Bluetooth devices that could lead to a module.",
+     runPorts, noOptions},
 };
 
 } // namespace

@@ -45,7 +45,8 @@ step "man pages"
 for page in tavrenode-config tavrenode-prog tavrenode-sim; do
     man -w "$page" >/dev/null || fail "man finds no page for $page"
 done
-MANWIDTH=80 man -P cat tavrenode-prog 2>"$work/man.out" >"$work/man.txt" || fail "man tavrenode-prog"
+MANWIDTH=80 man -P cat tavrenode-prog 2>"$work/man.out" >"$work/man.txt" ||
+    fail "man tavrenode-prog failed"
 # (dashes as the locale draws them)
 grep -qE "^ +tavrenode.prog +. +program +Tavrenode +Bluetooth +modules" "$work/man.txt" ||
     fail "man tavrenode-prog shows no NAME line"

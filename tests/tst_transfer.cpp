@@ -237,9 +237,11 @@ void TestTransfer::openFailures_data() {
                                            {QString(), u"00:1A:7D:DA:71:14"_s, false}};
     const QString pairedAdvice =
         u"Paired Bluetooth devices with a serial port, each with the command that makes it "
-        u"port 7:\nGate 7 (00:1A:7D:DA:71:13, connected):\n    sudo rfcomm bind 7 "
-        u"00:1A:7D:DA:71:13\n"
-        u"(no name) (00:1A:7D:DA:71:14, not connected):\n    sudo rfcomm bind 7 00:1A:7D:DA:71:14"_s;
+        u"port 7:\n"
+        u"Gate 7 (00:1A:7D:DA:71:13, connected):\n"
+        u"    sudo rfcomm bind 7 00:1A:7D:DA:71:13\n"
+        u"(no name) (00:1A:7D:DA:71:14, not connected):\n"
+        u"    sudo rfcomm bind 7 00:1A:7D:DA:71:14"_s;
     QTest::newRow("absent, others present")
         << absent << QStringList{u"/dev/rfcomm0"_s, u"/dev/rfcomm3"_s}
         << QList<PairedSerialDevice>{}
