@@ -40,6 +40,10 @@ tavrenode-prog --version
 tavrenode-prog record --defaults -o "$work/defaults.bin"
 cmp "$work/defaults.bin" "$reference" || fail "the installed tavrenode-prog builds another record"
 tavrenode-sim --version
+# The module the programs load for BlueZ, with every library it needs.
+module=/usr/lib/tavrenode-config/modules/tavrenode-bluez.so
+ldd "$module" >"$work/ldd.out" 2>&1 || fail "ldd $module failed"
+! grep -q "not found" "$work/ldd.out" || fail "$module lacks a library"
 
 step "man pages"
 for page in tavrenode-config tavrenode-prog tavrenode-sim; do
