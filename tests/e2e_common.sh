@@ -34,9 +34,10 @@ require() {
     done
 }
 
-# Xvfb on a free display, which DISPLAY then names.
+# Xvfb on a free display, which DISPLAY then names; arguments go to Xvfb.
 start_x() {
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.out" &
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp "$@" 3>"$work/display" \
+        2>"$work/xvfb.out" &
     pids+=($!)
     wait_for 100 test -s "$work/display" || fail "Xvfb did not start"
     DISPLAY=":$(cat "$work/display")"

@@ -59,10 +59,7 @@ grep -qE "^ +tavrenode.prog +. +program +Tavrenode +Bluetooth +modules" "$work/m
 step "the installed window, its first paint, and its help"
 # A black root and the screen in a file: painted pixels can be counted from outside.
 mkdir -p "$work/screen"
-Xvfb :7 -screen 0 1024x768x24 -nolisten tcp -br -fbdir "$work/screen" 2>"$work/xvfb.out" &
-pids+=($!)
-export DISPLAY=:7
-wait_for 100 xdotool getdisplaygeometry >/dev/null 2>&1 || fail "Xvfb did not start"
+start_x -br -fbdir "$work/screen"
 # The help goes to the browser $BROWSER names when the desktop has no opener of its own.
 cat >"$work/browser" <<SCRIPT
 #!/bin/sh
