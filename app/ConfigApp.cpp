@@ -6,7 +6,7 @@
 #include "PlatformStart.h"
 #include "PortNaming.h"
 #include "ProfileFiles.h"
-#include "SerialDevice.h"
+#include "SerialLink.h"
 #include "SettingsStore.h"
 #include "TavrenodeVersion.h"
 #include "TextView.h"
@@ -29,8 +29,8 @@ struct ConfigApp::Parts {
     MessageBoxSink messages;
     std::optional<SettingsStore> store;
     SystemPortNaming naming;
+    SerialLinks links{naming};
     std::optional<DesktopHelpLauncher> help;
-    PortOpener ports;
     DialogProfileFileChooser profiles;
     std::optional<ConfigDialog> dialog;
 };
@@ -48,7 +48,7 @@ ConfigApp::ConfigApp(int &argc, char **argv)
         return;
     p.store.emplace(QString::fromUtf16(SettingsStore::kCompany), app.applicationName());
     p.help.emplace(findHelpFile(QCoreApplication::applicationFilePath()));
-    p.dialog.emplace(ConfigServices{p.messages, p.naming, *p.help, *p.store, p.ports, p.profiles});
+    p.dialog.emplace(ConfigServices{p.messages, p.links, *p.help, *p.store, p.profiles});
     p.messages.setParentWidget(&*p.dialog);
 }
 

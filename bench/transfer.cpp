@@ -9,6 +9,7 @@
 #include "Report.h"
 #include "SettingsStore.h"
 #include "SimulatedModule.h"
+#include "TransferRun.h"
 
 #include <atomic>
 #include <chrono>
@@ -34,8 +35,8 @@ int main(int argc, char **argv) {
 
     const FixedNaming naming(QString::fromStdString(path));
     RecordingMessages messages;
-    const PortOpener ports;
-    ProgrammingTransfer transfer({messages, naming, ports, kPortTimeout});
+    const SerialLinks links(naming);
+    const TransferRun transfer(links, messages, kPortTimeout);
     const ModuleSettings settings = SettingsStore::defaults();
     ConfigRecord record{};
     transfer.run(settings, record); // the record the floor sends, and a warm-up

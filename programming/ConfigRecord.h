@@ -35,8 +35,19 @@ inline constexpr std::int32_t kBaudCodeOffset = 4;
 
 // Codes that stand in the record for successive "~" of the device name; the module puts
 // the nibbles of its own address in their place.
-inline constexpr std::array<std::uint8_t, 12> kAddressPlaceholders{
-    0x10, 0x1A, 0x11, 0x1B, 0x12, 0x1C, 0x13, 0x1D, 0x14, 0x1E, 0x15, 0x1F,
-};
+inline constexpr auto kAddressPlaceholders = std::to_array<std::uint8_t>({
+    0x10,
+    0x1A,
+    0x11,
+    0x1B,
+    0x12,
+    0x1C,
+    0x13,
+    0x1D,
+    0x14,
+    0x1E,
+    0x15,
+    0x1F,
+});
 
 } // namespace tavrenode

@@ -18,11 +18,10 @@ std::string hex(unsigned value, int digits = 2) {
     return text;
 }
 
-template<std::size_t N>
-std::string_view labelOf(const std::array<std::string_view, N> &labels, int index) {
-    if (index < 0 || static_cast<std::size_t>(index) >= N)
-        return "(not a valid code)";
-    return labels[std::size_t(index)];
+// The line of the field's list that a record byte codes, once the code's offset is off.
+std::string_view labelOf(std::int32_t ModuleSettings::*field, int index) {
+    const std::string_view line = lineAt(settingList(field)->lines, index);
+    return line.empty() ? "(not a valid code)" : line;
 }
 
 std::string_view majorClassName(unsigned major) {
@@ -98,10 +97,10 @@ std::string describeRecord(const ConfigRecord &record) {
     const std::span bytes(record);
     std::string out;
     out += line("status pin",
-                coded(record[kStatusPin],
-                      labelOf(labels::kStatusPinModes, record[kStatusPin] - kStatusPinCodeOffset)));
-    out += line("baud",
-                coded(record[kBaud], labelOf(labels::kBaudRates, record[kBaud] - kBaudCodeOffset)));
+                coded(record[kStatusPin], labelOf(&ModuleSettings::statusPinMode,
+                                                  record[kStatusPin] - kStatusPinCodeOffset)));
+    out += line("baud", coded(record[kBaud],
+                              labelOf(&ModuleSettings::baudRate, record[kBaud] - kBaudCodeOffset)));
 
     const std::uint8_t low = record[kClassOfDevice];
     const std::uint8_t middle = record[kClassOfDevice + 1];
@@ -125,14 +124,15 @@ std::string describeRecord(const ConfigRecord &record) {
     const std::string services = bitNames(kServiceBits, SubTypeGroup::None, high);
     out += line("", "services: " + (services.empty() ? std::string("none") : services));
     out += line("device name", text(bytes.subspan(kDeviceName, kDeviceNameSize)));
-    out += line("mating",
-                coded(record[kMatingMode], labelOf(labels::kMatingModes, record[kMatingMode])));
+    out += line("mating", coded(record[kMatingMode],
+                                labelOf(&ModuleSettings::matingMode, record[kMatingMode])));
     out += line("pair match prefix", text(bytes.subspan(kPairMatchPrefix, kPairMatchPrefixSize)));
     out += line("PIN", text(bytes.subspan(kPin, kPinSize)));
     out += line("security", coded(record[kSecurityMode],
-                                  labelOf(labels::kSecurityModes, record[kSecurityMode])));
-    out += line("master/slave", coded(record[kMasterSlaveMode], labelOf(labels::kMasterSlaveModes,
-                                                                        record[kMasterSlaveMode])));
+                                  labelOf(&ModuleSettings::securityMode, record[kSecurityMode])));
+    out += line("master/slave",
+                coded(record[kMasterSlaveMode],
+                      labelOf(&ModuleSettings::masterSlaveMode, record[kMasterSlaveMode])));
     // The hex dump in the blocks the record is sent in.
     for (std::size_t row = 0; row < kRecordSize; row += 16) {
         if (row % kBlockSize == 0)

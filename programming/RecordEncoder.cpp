@@ -48,13 +48,16 @@ QString substituteAddressPlaceholders(QString deviceName) {
 }
 
 void build(const ModuleSettings &settings, ConfigRecord &record, MessageSink &messages) {
+    if (!buildRecord(settings, record))
+        messages.show({QString::fromUtf16(kFaultDetectedMessage), {}});
+}
+
+bool buildRecord(const ModuleSettings &settings, ConfigRecord &record) {
     using namespace record;
     record[kStatusPin] = lowByte(settings.statusPinMode, kStatusPinCodeOffset);
     record[kBaud] = lowByte(settings.baudRate, kBaudCodeOffset);
 
     const ClassOfDevice cod = classOfDevice(settings);
-    if (!cod.deviceTypeKnown)
-        messages.show({QString::fromUtf16(kFaultDetectedMessage), {}});
     record[kClassOfDevice] = cod.low;
     record[kClassOfDevice + 1] = cod.middle;
     record[kClassOfDevice + 2] = cod.high;
@@ -69,6 +72,7 @@ void build(const ModuleSettings &settings, ConfigRecord &record, MessageSink &me
     record[kMatingMode] = lowByte(settings.matingMode);
     record[kSecurityMode] = lowByte(settings.securityMode);
     record[kMasterSlaveMode] = lowByte(settings.masterSlaveMode);
+    return cod.deviceTypeKnown;
 }
 
 } // namespace tavrenode

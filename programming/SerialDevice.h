@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ModuleLink.h"
+
 #include <chrono>
 #include <memory>
 
@@ -16,14 +18,7 @@ namespace tavrenode {
 // Reads and writes never block; the waits do, each for as long as it is told.
 class SerialDevice final : public QIODevice {
 public:
-    enum class OpenFailure {
-        None,
-        NotFound,     // no such device
-        NoPermission, // the user may not open it
-        Busy,         // another program has it
-        NotSerial,    // it is not a serial device
-        Other,
-    };
+    using OpenFailure = LinkOpenFailure;
 
     SerialDevice();
     ~SerialDevice() override;
@@ -67,17 +62,6 @@ private:
     void loseLink(const QString &reason);
     // Hands over up to maxSize of what was received.
     qint64 takeReceived(char *data, qint64 maxSize);
-};
-
-// How a transfer opens its port: the system's way. Fault-injection tests replace it to
-// interfere once the port is open.
-class PortOpener {
-public:
-    virtual ~PortOpener() = default;
-    [[nodiscard]] virtual bool open(SerialDevice &port, const QString &path,
-                                    std::chrono::milliseconds writeTimeout) const {
-        return port.openPort(path, writeTimeout);
-    }
 };
 
 } // namespace tavrenode

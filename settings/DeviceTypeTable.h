@@ -20,7 +20,7 @@ struct DeviceType {
 };
 
 // In the order of the form's list: a row's position is the stored device type.
-inline constexpr std::array<DeviceType, 47> kDeviceTypeTable{{
+inline constexpr auto kDeviceTypeTable = std::to_array<DeviceType>({
     {"Imaging device (display, camera, scanner, printer...)", 6, 0x00, SubTypeGroup::Imaging},
     {"General peripheral", 5, 0x00, SubTypeGroup::Peripheral},
     {"Joystick", 5, 0x04, SubTypeGroup::Peripheral},
@@ -68,7 +68,8 @@ inline constexpr std::array<DeviceType, 47> kDeviceTypeTable{{
     {"LAN 100% utilized", 3, 0xE0, SubTypeGroup::None},
     {"Miscellaneous device", 0, 0x00, SubTypeGroup::None},
     {"Uncategorized device", 0x1F, 0x00, SubTypeGroup::None},
-}};
+});
+static_assert(kDeviceTypeTable.size() == 47, "the form's device-type list has 47 lines");
 
 namespace detail {
 constexpr auto deviceTypeLabels() {
@@ -100,17 +101,17 @@ struct ClassBit {
 
 // Minor-class bits added for the rows of a group. The form enables a box only while the
 // chosen row belongs to its group.
-inline constexpr std::array<ClassBit, 6> kSubTypeBits{{
+inline constexpr auto kSubTypeBits = std::to_array<ClassBit>({
     {&ModuleSettings::display, 0x10, "display", SubTypeGroup::Imaging},
     {&ModuleSettings::camera, 0x20, "camera", SubTypeGroup::Imaging},
     {&ModuleSettings::scanner, 0x40, "scanner", SubTypeGroup::Imaging},
     {&ModuleSettings::printer, 0x80, "printer", SubTypeGroup::Imaging},
     {&ModuleSettings::keyboard, 0x40, "keyboard", SubTypeGroup::Peripheral},
     {&ModuleSettings::pointingDevice, 0x80, "pointing device", SubTypeGroup::Peripheral},
-}};
+});
 
 // Major service classes, the high byte of the Class of Device.
-inline constexpr std::array<ClassBit, 8> kServiceBits{{
+inline constexpr auto kServiceBits = std::to_array<ClassBit>({
     {&ModuleSettings::positioning, 0x01, "positioning"},
     {&ModuleSettings::networking, 0x02, "networking"},
     {&ModuleSettings::rendering, 0x04, "rendering"},
@@ -119,7 +120,7 @@ inline constexpr std::array<ClassBit, 8> kServiceBits{{
     {&ModuleSettings::audio, 0x20, "audio"},
     {&ModuleSettings::telephony, 0x40, "telephony"},
     {&ModuleSettings::information, 0x80, "information"},
-}};
+});
 
 // Bit 13 of the Class of Device, in the middle byte.
 inline constexpr std::uint8_t kLimitedDiscoverableBit = 0x20;

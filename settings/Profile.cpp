@@ -1,5 +1,6 @@
 #include "Profile.h"
 
+#include "SettingsCheck.h"
 #include "TextView.h"
 
 #include <algorithm>
@@ -283,8 +284,12 @@ std::optional<QString> assignSetting(const ProfileKey &key, QStringView value,
                 return std::nullopt;
             }
         }
-        return u"%1 is not a baud rate the module takes: 9600, 19200, 38400, 57600 or 115200"_s.arg(
-            quoted(trimmed));
+        QStringList rates;
+        for (const std::string_view line : key.lines)
+            rates << QString::number(baudOf(line));
+        const QString last = rates.takeLast();
+        return u"%1 is not a baud rate the module takes: %2 or %3"_s.arg(quoted(trimmed),
+                                                                         rates.join(u", "_s), last);
     }
     case ProfileValue::Box: {
         static constexpr std::array<std::pair<std::u16string_view, std::int32_t>, 8> kWords{{
@@ -307,42 +312,20 @@ std::optional<QString> assignSetting(const ProfileKey &key, QStringView value,
             quoted(trimmed));
     }
     case ProfileValue::Text:
-        if (value.size() < key.minLength)
-            return u"the %1 must not be empty"_s.arg(toQString(key.what));
-        if (value.size() > key.maxLength)
-            return u"the %1 is %2 characters long; the module takes at most %3"_s
-                .arg(toQString(key.what))
-                .arg(value.size())
-                .arg(key.maxLength);
+        if (QString problem = textProblem(key, value.size()); !problem.isEmpty())
+            return problem;
         settings.*key.text = value.toString();
         return std::nullopt;
     case ProfileValue::Port: {
         const std::optional<std::int32_t> port = parseCount(trimmed);
-        if (!port || *port < 1)
-            return u"%1 is not a port number: give a whole number from 1"_s.arg(quoted(trimmed));
+        if (!port || !isPortNumber(*port))
+            return u"%1 is not a port number: give a whole number from %2"_s.arg(quoted(trimmed))
+                .arg(kFirstPort);
         settings.*key.number = *port;
         return std::nullopt;
     }
     }
     return std::nullopt;
-}
-
-QString settingsProblem(const ModuleSettings &settings) {
-    for (const ProfileKey &key : kProfileKeys) {
-        const QString name = toQString(key.name);
-        if (key.kind == ProfileValue::ListLine || key.kind == ProfileValue::BaudRate) {
-            const std::int32_t index = settings.*key.number;
-            if (index < 0 || std::size_t(index) >= key.lines.size())
-                return u"%1: no line of the %2 list is chosen (the value is %3)"_s.arg(
-                    name, toQString(key.what).toLower(), QString::number(index));
-        } else if (key.kind == ProfileValue::Text) {
-            // The same words as a profile's refusal.
-            ModuleSettings scratch;
-            if (std::optional<QString> refused = assignSetting(key, settings.*key.text, scratch))
-                return name + u": "_s + *refused;
-        }
-    }
-    return {};
 }
 
 std::optional<ProfileError> readProfile(QByteArrayView content, ModuleSettings &settings) {

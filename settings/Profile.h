@@ -56,11 +56,6 @@ struct ProfileError {
 [[nodiscard]] std::optional<QString> assignSetting(const ProfileKey &key, QStringView value,
                                                    ModuleSettings &settings);
 
-// What keeps settings from being sent to a module, as the window refuses it too: a list
-// without a valid line, an empty PIN, a text over its limit (possible from an edited store).
-// Names the key; empty when there is nothing.
-[[nodiscard]] QString settingsProblem(const ModuleSettings &settings);
-
 // The files themselves. Loading refuses a file that cannot be read, or is bigger than
 // kProfileMaxBytes, as a fault of line 0. Saving replaces the file whole or not at all and
 // returns the system's reason when it cannot.

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "DeviceTypeTable.h"
 #include "ListLabels.h"
 #include "ModuleSettings.h"
 #include "SettingsFields.h"
@@ -38,9 +37,11 @@ struct ProfileKey {
 
 namespace detail {
 
+// A list's key takes its lines and its name in messages from the list itself.
 constexpr ProfileKey listKey(std::string_view name, std::int32_t ModuleSettings::*field,
-                             std::string_view what, std::span<const std::string_view> lines) {
-    return {name, ProfileValue::ListLine, field, nullptr, what, lines, 0, 0, {}};
+                             ProfileValue kind = ProfileValue::ListLine) {
+    const SettingList &list = *settingList(field);
+    return {name, kind, field, nullptr, list.name, list.lines, 0, 0, {}};
 }
 constexpr ProfileKey boxKey(std::string_view name, std::int32_t ModuleSettings::*field,
                             std::string_view caption = {}) {
@@ -57,19 +58,9 @@ constexpr ProfileKey textKey(std::string_view name, QString ModuleSettings::*fie
 // In the order the writer writes them: the form's lists first, then the boxes, the texts and
 // the pairing lists.
 inline constexpr std::array<ProfileKey, kSettingsFieldCount> kProfileKeys{
-    detail::listKey("status-pin", &ModuleSettings::statusPinMode, labels::kStatusPinName,
-                    labels::kStatusPinModes),
-    ProfileKey{"baud",
-               ProfileValue::BaudRate,
-               &ModuleSettings::baudRate,
-               nullptr,
-               labels::kBaudRateName,
-               labels::kBaudRates,
-               0,
-               0,
-               {}},
-    detail::listKey("device-type", &ModuleSettings::deviceType, labels::kDeviceTypeName,
-                    kDeviceTypeLabels),
+    detail::listKey("status-pin", &ModuleSettings::statusPinMode),
+    detail::listKey("baud", &ModuleSettings::baudRate, ProfileValue::BaudRate),
+    detail::listKey("device-type", &ModuleSettings::deviceType),
     detail::boxKey("limited-discoverable", &ModuleSettings::limitedDiscoverable,
                    "Class of Device: yes or no"),
     detail::boxKey("positioning", &ModuleSettings::positioning),
@@ -93,12 +84,9 @@ inline constexpr std::array<ProfileKey, kSettingsFieldCount> kProfileKeys{
     detail::textKey("pair-prefix", &ModuleSettings::pairMatchPrefix, "pair match prefix", 0,
                     kPairMatchPrefixMaxLength),
     detail::textKey("pin", &ModuleSettings::pin, "PIN", 1, kPinMaxLength),
-    detail::listKey("mating", &ModuleSettings::matingMode, labels::kMatingModeName,
-                    labels::kMatingModes),
-    detail::listKey("security", &ModuleSettings::securityMode, labels::kSecurityModeName,
-                    labels::kSecurityModes),
-    detail::listKey("role", &ModuleSettings::masterSlaveMode, labels::kMasterSlaveName,
-                    labels::kMasterSlaveModes),
+    detail::listKey("mating", &ModuleSettings::matingMode),
+    detail::listKey("security", &ModuleSettings::securityMode),
+    detail::listKey("role", &ModuleSettings::masterSlaveMode),
     ProfileKey{
         "port", ProfileValue::Port, &ModuleSettings::comPort, nullptr, "COM port", {}, 0, 0, {}},
 };

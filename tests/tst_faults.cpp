@@ -125,7 +125,7 @@ private:
     RecordingMessages m_messages;
     SwitchableNaming m_naming;
     NoHelp m_help;
-    HookedOpener m_ports;
+    HookedLinks m_ports{m_naming};
     PresetProfileFiles m_profiles;
     std::unique_ptr<SettingsStore> m_store;
     std::unique_ptr<ConfigDialog> m_dialog;
@@ -135,7 +135,7 @@ void TestFaults::initTestCase() {
     QVERIFY(m_config.isValid());
     m_store = std::make_unique<SettingsStore>(u"Tavrenode Config"_s, u"faults-test"_s);
     m_dialog = std::make_unique<ConfigDialog>(
-        ConfigServices{m_messages, m_naming, m_help, *m_store, m_ports, m_profiles});
+        ConfigServices{m_messages, m_ports, m_help, *m_store, m_profiles});
     m_dialog->show();
 }
 

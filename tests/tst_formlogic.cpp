@@ -39,6 +39,7 @@ ControlValue &valueOf(FormValues &form, int control) {
 Q_DECLARE_METATYPE(SettingsChange)
 Q_DECLARE_METATYPE(FormChange)
 Q_DECLARE_METATYPE(std::optional<FormRefusal>)
+Q_DECLARE_METATYPE(tavrenode::TransferResult)
 
 class TestFormLogic : public QObject {
     Q_OBJECT
@@ -331,28 +332,26 @@ void TestFormLogic::helpFile() {
 }
 
 void TestFormLogic::runStatus_data() {
-    QTest::addColumn<bool>("programmed");
+    QTest::addColumn<TransferResult>("result");
     QTest::addColumn<QString>("device");
-    QTest::addColumn<QString>("failure");
     QTest::addColumn<QString>("status");
-    QTest::newRow("programmed through rfcomm") << true << u"/dev/rfcomm7"_s << QString()
+    QTest::newRow("programmed through rfcomm") << TransferResult::Programmed << u"/dev/rfcomm7"_s
                                                << u"Programmed COM7 (/dev/rfcomm7) at 10:42:03."_s;
     QTest::newRow("programmed through a COM port")
-        << true << u"\\\\.\\COM7"_s << QString() << u"Programmed COM7 at 10:42:03."_s;
-    QTest::newRow("read failed") << false << u"/dev/rfcomm7"_s << u"Failed to read from COM7:"_s
+        << TransferResult::Programmed << u"\\\\.\\COM7"_s << u"Programmed COM7 at 10:42:03."_s;
+    QTest::newRow("read failed") << TransferResult::ReadFailed << u"/dev/rfcomm7"_s
                                  << u"Not programmed: Failed to read from COM7"_s;
-    QTest::newRow("wrong answer") << false << u"/dev/rfcomm7"_s << u"Programming Failed."_s
+    QTest::newRow("wrong answer") << TransferResult::WrongAcknowledgement << u"/dev/rfcomm7"_s
                                   << u"Not programmed: Programming Failed"_s;
 }
 
 void TestFormLogic::runStatus() {
-    QFETCH(bool, programmed);
+    QFETCH(TransferResult, result);
     QFETCH(QString, device);
-    QFETCH(QString, failure);
     QFETCH(QString, status);
     TransferOutcome outcome;
-    outcome.programmed = programmed, outcome.device = device, outcome.failure = failure;
-    QCOMPARE(runStatusText(outcome, 7, QTime(10, 42, 3)), status);
+    outcome.result = result, outcome.link = u"COM7"_s, outcome.target = device;
+    QCOMPARE(runStatusText(outcome, QTime(10, 42, 3)), status);
 }
 
 QTEST_GUILESS_MAIN(TestFormLogic)

@@ -8,6 +8,7 @@
 #include "RecordingMessages.h"
 #include "SettingsStore.h"
 #include "SimulatedModule.h"
+#include "TransferRun.h"
 #include "TryCompare.h"
 
 #include <fcntl.h>
@@ -185,8 +186,8 @@ void TestTransfer::overPseudoTerminal() {
     SimulatedModule module(script);
     const FixedNaming naming(module.path());
     RecordingMessages shown;
-    const PortOpener ports;
-    ProgrammingTransfer transfer({shown, naming, ports, 300ms});
+    const SerialLinks links(naming);
+    const TransferRun transfer(links, shown, 300ms);
     const ModuleSettings settings = SettingsStore::defaults();
     ConfigRecord record{};
 
@@ -210,8 +211,8 @@ void TestTransfer::silentModuleTimesOutAfterThreeSeconds() {
     SimulatedModule module({1, Reply::Silence, 0});
     const FixedNaming naming(module.path());
     RecordingMessages shown;
-    const PortOpener ports;
-    ProgrammingTransfer transfer({shown, naming, ports, kPortTimeout});
+    const SerialLinks links(naming);
+    const TransferRun transfer(links, shown, kPortTimeout);
     ConfigRecord record{};
     ModuleSettings settings = SettingsStore::defaults();
     settings.comPort = 12;
@@ -272,8 +273,8 @@ void TestTransfer::openFailures() {
     }
     const FixedNaming naming(path, present, paired);
     RecordingMessages shown;
-    const PortOpener ports;
-    ProgrammingTransfer transfer({shown, naming, ports, kPortTimeout});
+    const SerialLinks links(naming);
+    const TransferRun transfer(links, shown, kPortTimeout);
     ModuleSettings settings = SettingsStore::defaults();
     settings.comPort = 7;
     ConfigRecord record{};
@@ -312,8 +313,8 @@ void TestTransfer::presentDevicesInNumberOrder() {
     // The detail of a port that does not exist lists them in that order.
     const FixedNaming naming(u"/dev/rfcomm-absent-7"_s, sortedByNumber(devices));
     RecordingMessages shown;
-    const PortOpener ports;
-    ProgrammingTransfer transfer({shown, naming, ports, kPortTimeout});
+    const SerialLinks links(naming);
+    const TransferRun transfer(links, shown, kPortTimeout);
     ConfigRecord record{};
     transfer.run(SettingsStore::defaults(), record);
     QVERIFY(!shown.messages.isEmpty());
@@ -333,8 +334,8 @@ void TestTransfer::portHeldByAnotherProgram() {
 
     const FixedNaming naming(module.path());
     RecordingMessages shown;
-    const PortOpener ports;
-    ProgrammingTransfer transfer({shown, naming, ports, kPortTimeout});
+    const SerialLinks links(naming);
+    const TransferRun transfer(links, shown, kPortTimeout);
     ConfigRecord record{};
     transfer.run(SettingsStore::defaults(), record);
     QCOMPARE(shown.texts(), (QStringList{u"Failed to open COM4:"_s, kHint}));
@@ -347,8 +348,8 @@ void TestTransfer::consecutiveRunsEachProgramTheModule() {
     SimulatedModule module;
     const FixedNaming naming(module.path());
     RecordingMessages shown;
-    const PortOpener ports;
-    ProgrammingTransfer transfer({shown, naming, ports, kPortTimeout});
+    const SerialLinks links(naming);
+    const TransferRun transfer(links, shown, kPortTimeout);
     ModuleSettings settings = SettingsStore::defaults();
     ConfigRecord record{};
 
@@ -416,11 +417,11 @@ void TestTransfer::lineSettingsStayTheDevices() {
     const FixedNaming naming(module.path());
     RecordingMessages shown;
     termios whileOpen{};
-    HookedOpener ports;
+    HookedLinks ports(naming);
     ports.afterOpen = [&] {
         ::tcgetattr(observer, &whileOpen);
     };
-    ProgrammingTransfer transfer({shown, naming, ports, kPortTimeout});
+    const TransferRun transfer(ports, shown);
     ConfigRecord record{};
     transfer.run(SettingsStore::defaults(), record);
     QCOMPARE(shown.texts(), QStringList{});
@@ -452,8 +453,8 @@ void TestTransfer::simulatorProgramPrintsTheDecodedRecord() {
 
     const FixedNaming naming(first.mid(7));
     RecordingMessages shown;
-    const PortOpener ports;
-    ProgrammingTransfer transfer({shown, naming, ports, kPortTimeout});
+    const SerialLinks links(naming);
+    const TransferRun transfer(links, shown, kPortTimeout);
     ConfigRecord record{};
     transfer.run(SettingsStore::defaults(), record);
     QCOMPARE(shown.texts(), QStringList{});

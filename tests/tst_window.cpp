@@ -119,10 +119,10 @@ private:
     int m_case = 0;
     std::unique_ptr<SimulatedModule> m_module;
     std::unique_ptr<FixedNaming> m_naming;
+    std::unique_ptr<SerialLinks> m_links;
     std::unique_ptr<SettingsStore> m_store;
     CursorAwareMessages m_messages;
     RecordingHelp m_help;
-    const PortOpener m_ports{};
     PresetProfileFiles m_profiles;
     std::unique_ptr<ConfigDialog> m_dialog;
 };
@@ -134,6 +134,7 @@ void TestWindow::initTestCase() {
 void TestWindow::init() {
     m_module = std::make_unique<SimulatedModule>();
     m_naming = std::make_unique<FixedNaming>(m_module->path());
+    m_links = std::make_unique<SerialLinks>(*m_naming);
     m_store = std::make_unique<SettingsStore>(u"Tavrenode Config"_s,
                                               u"window-test-"_s + QString::number(++m_case));
     m_messages = {};
@@ -147,7 +148,7 @@ void TestWindow::cleanup() {
 
 ConfigDialog &TestWindow::open() {
     m_dialog = std::make_unique<ConfigDialog>(
-        ConfigServices{m_messages, *m_naming, m_help, *m_store, m_ports, m_profiles, 300ms});
+        ConfigServices{m_messages, *m_links, m_help, *m_store, m_profiles, 300ms});
     m_dialog->show();
     m_dialog->activateWindow();
     return *m_dialog;
@@ -290,6 +291,7 @@ void TestWindow::programmingSendsTheFormAndSaves() {
 void TestWindow::failedRunShowsItsMessagesUnderTheBusyCursor() {
     m_module = std::make_unique<SimulatedModule>(SimScript{2, Reply::Byte, 0x00});
     m_naming = std::make_unique<FixedNaming>(m_module->path());
+    m_links = std::make_unique<SerialLinks>(*m_naming);
     open();
     QTest::mouseClick(control<QPushButton>(id::Program), Qt::LeftButton);
     QCOMPARE(m_messages.texts(), (QStringList{u"Programming Failed."_s, kHint}));

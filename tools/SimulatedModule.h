@@ -2,7 +2,7 @@
 
 #include "ModuleSimulator.h"
 #include "PortNaming.h"
-#include "SerialDevice.h"
+#include "SerialLink.h"
 
 #include <atomic>
 #include <functional>
@@ -33,19 +33,37 @@ private:
     QList<PairedSerialDevice> m_paired;
 };
 
-// Opens ports as the system does, then runs afterOpen before anything is sent: faults are
-// injected there (the device taken away, say).
-class HookedOpener final : public PortOpener {
+// Serial links as the system's, that run afterOpen once the port is open and before
+// anything is sent: faults are injected there (the device taken away, say).
+class HookedLinks final : public LinkFactory {
 public:
+    explicit HookedLinks(const PortNaming &naming)
+        : m_naming(naming) {}
+
     std::function<void()> afterOpen;
 
-    bool open(SerialDevice &port, const QString &path,
-              std::chrono::milliseconds writeTimeout) const override {
-        const bool opened = PortOpener::open(port, path, writeTimeout);
-        if (opened && afterOpen)
-            afterOpen();
-        return opened;
+    std::unique_ptr<ModuleLink> portLink(std::int32_t port) const override {
+        return std::make_unique<Link>(m_naming, port, afterOpen);
     }
+
+private:
+    class Link final : public SerialLink {
+    public:
+        Link(const PortNaming &naming, std::int32_t port, std::function<void()> afterOpen)
+            : SerialLink(naming, port)
+            , m_afterOpen(std::move(afterOpen)) {}
+        std::optional<LinkOpenError> open(std::chrono::milliseconds timeout) override {
+            std::optional<LinkOpenError> error = SerialLink::open(timeout);
+            if (!error && m_afterOpen)
+                m_afterOpen();
+            return error;
+        }
+
+    private:
+        std::function<void()> m_afterOpen;
+    };
+
+    const PortNaming &m_naming;
 };
 
 // The simulator serving its pseudo-terminal on a thread of its own, as a module would.

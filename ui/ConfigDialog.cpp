@@ -4,11 +4,14 @@
 #include "BusyCursor.h"
 #include "FormRules.h"
 #include "FormTooltips.h"
+#include "ListLabels.h"
+#include "ModuleLink.h"
 #include "Profile.h"
 #include "ProfileFiles.h"
 #include "SettingsStore.h"
 #include "TavrenodeVersion.h"
 #include "TextView.h"
+#include "TransferMessages.h"
 #include "UserMessage.h"
 #include "WindowMenu.h"
 
@@ -46,7 +49,7 @@ ConfigDialog::ConfigDialog(const ConfigServices &services, QWidget *parent)
                           Qt::WindowCloseButtonHint)
     , m_services(services)
     , m_form(buildForm(forms::kConfigForm, *this, [](Form &form) { fillLists(form); }))
-    , m_transfer({services.messages, services.naming, services.ports, services.portTimeout}) {
+    , m_transfer({services.portTimeout}) {
     installWindowMenu(
         *this,
         {{toQString(strings::kSaveProfileItem), std::bind_front(&ConfigDialog::saveProfile, this)},
@@ -83,18 +86,16 @@ ConfigDialog::ConfigDialog(const ConfigServices &services, QWidget *parent)
 }
 
 void ConfigDialog::fillLists(Form &form) {
-    const auto fill = [&form](int id, auto lines) {
-        auto *combo = form.control<QComboBox>(id);
-        for (const auto &line : lines)
+    for (const SettingList &list : kSettingLists) {
+        auto *combo = form.control<QComboBox>(controlOf(list.field));
+        for (const std::string_view line : list.lines)
             combo->addItem(toQString(line));
-    };
-    for (const ListContents &list : kShortLists)
-        fill(list.id, list.lines);
-
-    auto *deviceTypes = form.control<QComboBox>(id::DeviceType);
-    for (const DeviceType &row : kDeviceTypeTable)
-        deviceTypes->addItem(toQString(row.label));
-    deviceTypes->view()->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    }
+    form.control<QComboBox>(id::DeviceType)
+        ->view()
+        ->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    for (const Tooltip &tip : kTooltips)
+        form.widget(tip.id)->setToolTip(toQString(tip.text));
 }
 
 void ConfigDialog::writeForm() {
@@ -112,7 +113,7 @@ void ConfigDialog::writeForm() {
             // A longer stored text is shown whole (the read-back then asks to shorten it):
             // the typing limit only stops it from growing.
             if (entry.kind == ExchangeKind::Text)
-                edit->setMaxLength(std::max(entry.limit, int(form[i].text.size())));
+                edit->setMaxLength(typingLimitOnWrite(entry, form[i].text.size()));
             edit->setText(form[i].text);
         }
     }
@@ -130,9 +131,10 @@ bool ConfigDialog::readForm() {
             form[i].number = boxValue(box->checkState());
         else if (auto *edit = qobject_cast<QLineEdit *>(widget))
             form[i].text = edit->text();
-        // A text that fits gets its typing limit back.
-        if (entry.kind == ExchangeKind::Text && form[i].text.size() <= entry.limit)
-            qobject_cast<QLineEdit *>(widget)->setMaxLength(entry.limit);
+        if (entry.kind != ExchangeKind::Text)
+            continue;
+        if (const std::optional<int> limit = typingLimitOnRead(entry, form[i].text.size()))
+            qobject_cast<QLineEdit *>(widget)->setMaxLength(*limit);
     }
     const std::optional<FormRefusal> refusal = settingsFromForm(form, m_settings);
     if (refusal)
@@ -177,7 +179,12 @@ void ConfigDialog::program() {
         return;
     }
     m_services.store.save(m_settings);
-    showRunStatus(m_transfer.run(m_settings, m_record));
+    const std::unique_ptr<ModuleLink> link = m_services.links.portLink(m_settings.comPort);
+    const TransferOutcome outcome = m_transfer.run(m_settings, m_record, *link);
+    // Shown once the link is closed again: a box can wait for the user as long as it likes.
+    for (const UserMessage &message : transferMessages(outcome))
+        m_services.messages.show(message);
+    showRunStatus(outcome);
 }
 
 void ConfigDialog::showRunStatus(const TransferOutcome &outcome) {
@@ -186,9 +193,9 @@ void ConfigDialog::showRunStatus(const TransferOutcome &outcome) {
     auto *status = m_form.control<QLabel>(id::RunStatus);
     QPalette palette = status->palette();
     palette.setColor(QPalette::WindowText,
-                     outcome.programmed ? QColor(0x1b, 0x85, 0x53) : QColor(0xc0, 0x1c, 0x28));
+                     outcome.programmed() ? QColor(0x1b, 0x85, 0x53) : QColor(0xc0, 0x1c, 0x28));
     status->setPalette(palette);
-    status->setText(runStatusText(outcome, m_settings.comPort, QTime::currentTime()));
+    status->setText(runStatusText(outcome, QTime::currentTime()));
 }
 
 void ConfigDialog::okCommand() {

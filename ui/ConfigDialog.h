@@ -11,9 +11,8 @@
 namespace tavrenode {
 
 class HelpLauncher;
+class LinkFactory;
 class MessageSink;
-class PortNaming;
-class PortOpener;
 class ProfileFileChooser;
 class SettingsStore;
 struct FormRefusal;
@@ -21,10 +20,9 @@ struct FormRefusal;
 // What the window works with, handed in so that tests can replace each one.
 struct ConfigServices {
     MessageSink &messages;
-    const PortNaming &naming;
+    const LinkFactory &links; // what the port number leads to
     HelpLauncher &help;
     const SettingsStore &store;
-    const PortOpener &ports;
     ProfileFileChooser &profiles;
     std::chrono::milliseconds portTimeout = kPortTimeout;
 };

@@ -1,14 +1,11 @@
 #pragma once
 
 #include "FormTemplates.h"
-#include "ListLabels.h"
 #include "ModuleSettings.h"
 #include "SettingsFields.h"
 #include "StoreEntries.h"
 
 #include <array>
-#include <span>
-#include <string_view>
 
 namespace tavrenode {
 
@@ -67,25 +64,19 @@ static_assert(coversEveryFieldOnce(kFormExchange),
               "the form edits every field of ModuleSettings, each with one control");
 static_assert(sameFields(kFormExchange, kStoreEntries), "what the form edits, the store keeps");
 
-// The drop-down lists: what they hold and what the form calls them.
-struct ListContents {
-    int id = 0;
-    std::string_view name; // the label beside the list
-    std::span<const std::string_view> lines;
-};
-
-inline constexpr std::array<ListContents, 5> kShortLists{{
-    {id::StatusPin, labels::kStatusPinName, labels::kStatusPinModes},
-    {id::BaudRate, labels::kBaudRateName, labels::kBaudRates},
-    {id::MatingMode, labels::kMatingModeName, labels::kMatingModes},
-    {id::SecurityMode, labels::kSecurityModeName, labels::kSecurityModes},
-    {id::MasterSlave, labels::kMasterSlaveName, labels::kMasterSlaveModes},
-}};
-
-// The control that edits a box field, or -1.
+// The control that edits a number field (a list, a box, the port), or -1.
 [[nodiscard]] constexpr int controlOf(std::int32_t ModuleSettings::*field) {
     for (const ExchangeEntry &entry : kFormExchange) {
         if (entry.number == field)
+            return entry.id;
+    }
+    return -1;
+}
+
+// The control that edits a text field, or -1.
+[[nodiscard]] constexpr int controlOf(QString ModuleSettings::*field) {
+    for (const ExchangeEntry &entry : kFormExchange) {
+        if (entry.text == field)
             return entry.id;
     }
     return -1;

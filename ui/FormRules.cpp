@@ -1,30 +1,16 @@
 #include "FormRules.h"
 
 #include "ComPortText.h"
+#include "ListLabels.h"
+#include "SettingsCheck.h"
 #include "TextView.h"
+#include "TransferMessages.h"
 
 using namespace Qt::StringLiterals;
 
 namespace tavrenode {
 
 namespace {
-
-// How many lines the list with this control id holds.
-qsizetype listSize(int control) {
-    for (const ListContents &list : kShortLists) {
-        if (list.id == control)
-            return qsizetype(list.lines.size());
-    }
-    return qsizetype(kDeviceTypeTable.size());
-}
-
-QString listName(int control) {
-    for (const ListContents &list : kShortLists) {
-        if (list.id == control)
-            return toQString(list.name);
-    }
-    return toQString(labels::kDeviceTypeName);
-}
 
 QString zeroLengthPinMessage() {
     return u"A zero-length PIN code is not permitted.\r\n"
@@ -39,6 +25,7 @@ QString zeroLengthPinMessage() {
 } // namespace
 
 FormValues formFromSettings(ModuleSettings &settings) {
+    normaliseBoxes(settings);
     FormValues form;
     for (std::size_t i = 0; i < kFormExchange.size(); ++i) {
         const ExchangeEntry &entry = kFormExchange[i];
@@ -46,16 +33,12 @@ FormValues formFromSettings(ModuleSettings &settings) {
         switch (entry.kind) {
         case ExchangeKind::ListIndex: {
             const std::int32_t index = settings.*entry.number;
-            value.number = index >= 0 && index < listSize(entry.id) ? index : -1;
+            value.number = lineAt(settingList(entry.number)->lines, index).empty() ? -1 : index;
             break;
         }
-        case ExchangeKind::Box: {
-            std::int32_t &stored = settings.*entry.number;
-            if (stored < 0 || stored > 2)
-                stored = 0;
-            value.number = stored;
+        case ExchangeKind::Box:
+            value.number = settings.*entry.number;
             break;
-        }
         case ExchangeKind::Text:
             value.text = settings.*entry.text;
             break;
@@ -99,32 +82,43 @@ ControlStates controlEnablingRule(const ModuleSettings &settings) {
     const DeviceType *row = deviceTypeAt(settings.deviceType);
     for (std::size_t i = 0; i < kSubTypeBits.size(); ++i)
         states.subTypes[i] = row && row->group == kSubTypeBits[i].group;
-    states.program = settings.comPort > 0;
+    states.program = isPortNumber(settings.comPort);
     return states;
 }
 
 std::optional<FormRefusal> programmingRefusal(const ModuleSettings &settings) {
-    for (const ExchangeEntry &entry : kFormExchange) {
-        if (entry.kind == ExchangeKind::ListIndex && settings.*entry.number < 0)
-            return FormRefusal{u"Please choose a line in the \"%1\" list before programming."_s.arg(
-                                   listName(entry.id)),
-                               entry.id};
-    }
-    if (settings.pin.isEmpty())
+    const std::optional<SettingsProblem> problem = checkSettings(settings, PortUse::Used);
+    if (!problem)
+        return std::nullopt;
+    const ProfileKey &key = *problem->key;
+    const int control = key.number ? controlOf(key.number) : controlOf(key.text);
+    switch (problem->fault) {
+    case SettingsFault::NoListLine:
+        return FormRefusal{u"Please choose a line in the \"%1\" list before programming."_s.arg(
+                               toQString(settingList(key.number)->name)),
+                           control};
+    case SettingsFault::EmptyText:
         return FormRefusal{zeroLengthPinMessage(), -1};
+    case SettingsFault::TextTooLong:
+        return FormRefusal{u"Please enter no more than %1 characters."_s.arg(key.maxLength),
+                           control};
+    case SettingsFault::NoPort:
+        // The button is disabled below port 1, so only a caller other than the button gets here.
+        return FormRefusal{u"Please enter a port number from %1."_s.arg(kFirstPort), control};
+    }
     return std::nullopt;
 }
 
-QString runStatusText(const TransferOutcome &outcome, std::int32_t port, const QTime &at) {
-    if (!outcome.programmed) {
-        QString reason = outcome.failure;
+QString runStatusText(const TransferOutcome &outcome, const QTime &at) {
+    if (!outcome.programmed()) {
+        QString reason = failureMessage(outcome).text;
         if (reason.endsWith(u':') || reason.endsWith(u'.'))
             reason.chop(1);
         return u"Not programmed: "_s + reason;
     }
-    const QString name = u"COM%1"_s.arg(port);
-    const QString device =
-        outcome.device.endsWith(name) ? name : u"%1 (%2)"_s.arg(name, outcome.device);
+    const QString device = outcome.target.endsWith(outcome.link)
+                               ? outcome.link
+                               : u"%1 (%2)"_s.arg(outcome.link, outcome.target);
     return u"Programmed %1 at %2."_s.arg(device, at.toString(u"HH:mm:ss"_s));
 }
 

@@ -55,13 +55,24 @@ struct ControlStates {
 
 [[nodiscard]] ControlStates controlEnablingRule(const ModuleSettings &settings);
 
-// What stops a programming run once the form has been read: a list without a selected line
-// (the module would get a code it does not know), or an empty PIN.
+// How many characters a text box lets the user type. Written, a text is shown whole, so a
+// longer one than the box takes (from an edited store) can shrink but not grow; a text that
+// fits, written or read, gets the box's own limit back. Nothing when a read leaves it be.
+[[nodiscard]] constexpr int typingLimitOnWrite(const ExchangeEntry &entry, qsizetype length) {
+    return length > entry.limit ? int(length) : entry.limit;
+}
+[[nodiscard]] constexpr std::optional<int> typingLimitOnRead(const ExchangeEntry &entry,
+                                                             qsizetype length) {
+    return length <= entry.limit ? std::optional(entry.limit) : std::nullopt;
+}
+
+// What stops a programming run once the form has been read, in the window's words and with
+// the control to take the user to: a list without a selected line (the module would get a
+// code it does not know), an empty PIN, a text over its limit, no port.
 [[nodiscard]] std::optional<FormRefusal> programmingRefusal(const ModuleSettings &settings);
 
-// What the window says of the last programming run, in the group that starts it: the port,
-// the device behind it where that is not the port's own name, and the time; or why not.
-[[nodiscard]] QString runStatusText(const TransferOutcome &outcome, std::int32_t port,
-                                    const QTime &at);
+// What the window says of the last programming run, in the group that starts it: the link,
+// the device behind it where that is not the link's own name, and the time; or why not.
+[[nodiscard]] QString runStatusText(const TransferOutcome &outcome, const QTime &at);
 
 } // namespace tavrenode

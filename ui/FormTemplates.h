@@ -76,7 +76,7 @@ inline constexpr int BuildStamp = 1007; // on the About box
 inline constexpr int AppIcon = 131;
 } // namespace id
 
-inline constexpr std::array<Control, 41> kConfigControls{{
+inline constexpr auto kConfigControls = std::to_array<Control>({
     {id::Close, Kind::PushButton, "Close", 267, 281, 50, 16, true},
     {-1, Kind::GroupBox, "Bluetooth Programming", 7, 264, 333, 63, false},
     {id::Program, Kind::PushButton, "Program Tavrenode Now", 142, 281, 97, 16, true},
@@ -119,19 +119,19 @@ inline constexpr std::array<Control, 41> kConfigControls{{
     {id::MasterSlave, Kind::DropDown, "", 81, 239, 259, 159, true},
     // Below the group's controls, which stay where they are; the group and the form grow.
     {id::RunStatus, Kind::Label, "", 14, 312, 319, 9, false},
-}};
+});
 
 inline constexpr Template kConfigForm{
     102, "Tavrenode Configuration Tool", 347, 334, 8, kConfigControls};
 
 // The maker's notice is ours to word.
-inline constexpr std::array<Control, 5> kAboutControls{{
+inline constexpr auto kAboutControls = std::to_array<Control>({
     {-1, Kind::LabelPlain, version::kProductTitle, 40, 7, 119, 8, false},
     {-1, Kind::Label, "Made by the Tavrenode team", 40, 25, 119, 8, false},
     {id::Ok, Kind::DefaultPushButton, "OK", 178, 7, 50, 16, true},
     {id::BuildStamp, Kind::Label, "", 40, 44, 119, 8, false},
     {id::AppIcon, Kind::Icon, "", 7, 7, 21, 20, false},
-}};
+});
 
 inline constexpr Template kAboutForm{
     100, "About Tavrenode Configuration Tool", 235, 68, 8, kAboutControls};

@@ -8,7 +8,7 @@
 
 namespace tavrenode {
 
-// One line per setting, in the help page's words.
+// One line per control the user works with, in the help page's words.
 struct Tooltip {
     int id = 0;
     std::string_view text;
@@ -32,7 +32,7 @@ inline constexpr std::string_view kImagingOnly = "Used with the device type Imag
     return enabled ? tips::kPeripheral : tips::kPeripheralOnly;
 }
 
-inline constexpr std::array<Tooltip, 26> kTooltips{{
+inline constexpr auto kTooltips = std::to_array<Tooltip>({
     {forms::id::StatusPin, "What the module's status pin shows while it starts, waits and "
                            "is connected."},
     {forms::id::BaudRate, "The speed of the module's serial line."},
@@ -67,6 +67,7 @@ inline constexpr std::array<Tooltip, 26> kTooltips{{
                              "its mode pin at power-up or regardless of it."},
     {forms::id::ComPort, "The number of the serial port that leads to the module."},
     {forms::id::Program, "Sends these settings to the module on that port."},
-}};
+    {forms::id::Close, "Keeps these settings for the next time and closes the window."},
+});
 
 } // namespace tavrenode

@@ -1,13 +1,16 @@
 // tavrenode-prog: the window's programming run from the command line, for one module or a
 // batch of them. Exit codes and output are described by --help and in the README.
+#include "Commands.h"
+
 #include "PortNaming.h"
 #include "Profile.h"
-#include "ProgRun.h"
-#include "ProgUnits.h"
 #include "RecordDescription.h"
 #include "RecordEncoder.h"
+#include "RunLoop.h"
+#include "SettingsCheck.h"
 #include "TavrenodeVersion.h"
 #include "TextView.h"
+#include "UnitSettings.h"
 #include "UserMessage.h"
 
 #include <csignal>
@@ -22,8 +25,8 @@
 #include <QSaveFile>
 
 using namespace Qt::StringLiterals;
-using namespace tavrenode;
-using namespace tavrenode::prog;
+
+namespace tavrenode::prog {
 
 namespace {
 
@@ -54,18 +57,15 @@ public:
     }
 };
 
-constexpr auto kUsage = uR"(Usage: tavrenode-prog COMMAND [OPTIONS]
+// --help: this, the commands from the command table, then kUsageEnd.
+constexpr auto kUsageStart = uR"(Usage: tavrenode-prog COMMAND [OPTIONS]
 
 Programs Tavrenode modules as the window does, one or a whole batch.
 
 Commands:
-  program    build the record and program one module, or a batch
-  record     build the record without touching any port and show it
-  describe   decode a 192-byte record file
-  profile    write the merged settings as a profile
-  ports      list the serial devices that could lead to a module, and the
-             paired Bluetooth devices that could become one
+)";
 
+constexpr auto kUsageEnd = uR"(
 Run "tavrenode-prog COMMAND --help" for a command's options.
 
 Settings, later wins: the built-in defaults; the window's last settings (unless
@@ -97,13 +97,16 @@ void programOptions(QCommandLineParser &parser) {
     parser.addOptions({
         {u"port"_s, u"The COM port number (/dev/rfcommN); default: the settings' port."_s, u"N"_s},
         {u"device"_s, u"Any serial device, in place of a port number."_s, u"PATH"_s},
-        {u"timeout"_s, u"How long a write or an answer may take (default 3000)."_s, u"MS"_s},
+        {u"timeout"_s,
+         u"How long a write or an answer may take (default %1)."_s.arg(kPortTimeout.count()),
+         u"MS"_s},
         {u"units"_s, u"A batch: one unit per row after a header of keys."_s, u"FILE.csv"_s},
         {u"count"_s, u"A batch of K units from the same settings."_s, u"K"_s},
         {u"first"_s, u"The first unit's number for {n} (default 1)."_s, u"N"_s},
         {u"wait"_s, u"Wait for each unit's port to appear, and to go away afterwards."_s},
         {u"retries"_s, u"Try a failed unit again up to K more times (default 0)."_s, u"K"_s},
-        {u"retry-delay"_s, u"Pause before a retry (default 1000)."_s, u"MS"_s},
+        {u"retry-delay"_s, u"Pause before a retry (default %1)."_s.arg(kRetryDelay.count()),
+         u"MS"_s},
         {{u"q"_s, u"quiet"_s}, u"Report failures only."_s},
         {u"json"_s, u"JSON Lines events on stdout."_s},
         {u"report"_s, u"Append one CSV row per unit attempt."_s, u"FILE.csv"_s},
@@ -251,11 +254,11 @@ int runProgram(QCommandLineParser &parser) {
                 u"--%1 %2: give a whole number from %3"_s.arg(name, parser.value(name)).arg(least);
         return value.value_or(fallback);
     };
-    const qint64 port = number(u"port"_s, 1, 0, 0x7fffffff);
-    const qint64 timeout = number(u"timeout"_s, 1, 3000);
+    const qint64 port = number(u"port"_s, kFirstPort, 0, 0x7fffffff);
+    const qint64 timeout = number(u"timeout"_s, 1, kPortTimeout.count());
     const qint64 first = number(u"first"_s, 0, 1);
     const qint64 retries = number(u"retries"_s, 0, 0, 1000);
-    const qint64 retryDelay = number(u"retry-delay"_s, 0, 1000);
+    const qint64 retryDelay = number(u"retry-delay"_s, 0, kRetryDelay.count());
     const qint64 units = number(u"count"_s, 1, 1, 10'000'000);
     if (!badNumber.isEmpty())
         return fail(badNumber);
@@ -305,15 +308,17 @@ int runProgram(QCommandLineParser &parser) {
     }
     if (options.device.isEmpty() && !options.port) {
         for (const PlannedUnit &unit : planned) {
-            if (unit.settings.comPort < 1)
-                return fail(u"the settings' port is %1: give --port N or --device PATH"_s.arg(
-                    unit.settings.comPort));
+            if (const std::optional<SettingsProblem> problem =
+                    checkSettings(unit.settings, PortUse::Used))
+                return fail(
+                    u"the settings cannot be sent: %1; give --port N or --device PATH"_s.arg(
+                        describeProblem(*problem)));
         }
     }
     return programUnits(planned, metadataNames, options, g_cancel);
 }
 
-constexpr Command kCommands[] = {
+constexpr auto kCommands = std::to_array<Command>({
     {"program", "Build the record and program one module, or a batch.", runProgram, programOptions},
     {"record", "Build the record without touching any port: hex dump and fields.", runRecord,
      recordOptions},
@@ -321,19 +326,36 @@ constexpr Command kCommands[] = {
     {"profile", "Write the merged settings as a profile.", runProfile, profileOptions},
     {"ports", "List serial devices and paired Bluetooth devices that could lead to a module.",
      runPorts, noOptions},
-};
+});
+
+// The usage with the commands as the table has them, each summary wrapped under its name.
+QString usage() {
+    constexpr qsizetype kWidth = 80;
+    constexpr qsizetype kIndent = 13;
+    QString text = QString::fromUtf16(kUsageStart);
+    for (const Command &command : kCommands) {
+        QString line = u"  "_s + QString::fromLatin1(command.name).leftJustified(kIndent - 3);
+        for (const QString &word : QString::fromLatin1(command.summary).split(u' ')) {
+            if (line.size() + 1 + word.size() > kWidth) {
+                text += line + u'\n';
+                line = QString(kIndent - 1, u' ');
+            }
+            line += u' ' + word;
+        }
+        text += line + u'\n';
+    }
+    return text + QString::fromUtf16(kUsageEnd);
+}
 
 } // namespace
 
-int main(int argc, char **argv) {
-    QCoreApplication app(argc, argv);
+int runCommand(QStringList arguments) {
     QCoreApplication::setApplicationName(u"tavrenode-prog"_s);
     QCoreApplication::setApplicationVersion(toQString(version::kFull));
 
-    QStringList arguments = QCoreApplication::arguments();
     const QString first = arguments.value(1);
     if (first.isEmpty() || first == u"--help" || first == u"-h" || first == u"help") {
-        (first.isEmpty() ? err : out)(QString::fromUtf16(kUsage));
+        (first.isEmpty() ? err : out)(usage());
         return first.isEmpty() ? kBadInput : 0;
     }
     if (first == u"--version" || first == u"-V") {
@@ -375,3 +397,5 @@ int main(int argc, char **argv) {
     std::signal(SIGTERM, cancelRun);
     return command->run(parser);
 }
+
+} // namespace tavrenode::prog

@@ -1,11 +1,11 @@
-#include "ProgRun.h"
+#include "RunLoop.h"
 
 #include "CsvTable.h"
 #include "DeviceIdentity.h"
 #include "PortNaming.h"
 #include "ProgrammingTransfer.h"
-#include "SerialDevice.h"
-#include "UserMessage.h"
+#include "SerialLink.h"
+#include "TransferMessages.h"
 
 #include <cstdio>
 #include <thread>
@@ -43,13 +43,6 @@ QString indented(const QString &text, int by) {
     }
     return lines.join(u'\n') + u'\n';
 }
-
-// Messages of one attempt, kept for the output instead of shown.
-class CollectedMessages final : public MessageSink {
-public:
-    void show(const UserMessage &message) override { messages.append(message); }
-    QList<UserMessage> messages;
-};
 
 struct ResultName {
     const char16_t *name;
@@ -96,6 +89,14 @@ struct Attempt {
     TransferOutcome outcome;
     QByteArray sha256;
     double seconds = 0;
+    QString interruptedDetail; // what was under way when the run was stopped
+
+    // What the user is told, the first message (text and detail) leading.
+    [[nodiscard]] QList<UserMessage> messages() const {
+        if (outcome.result == TransferResult::Interrupted)
+            return {{u"Interrupted."_s, u"Device: "_s + device + u"\n\n"_s + interruptedDetail}};
+        return transferMessages(outcome);
+    }
 };
 
 class Outputs {
@@ -120,6 +121,8 @@ public:
 
     void unitEnd(const Attempt &attempt, const PlannedUnit &unit) {
         const ResultName &result = describe(attempt.outcome.result);
+        const QList<UserMessage> messages = attempt.messages();
+        const UserMessage first = messages.value(0);
         QStringList answers;
         for (const std::uint8_t answer : attempt.answers)
             answers << u"0x%1"_s.arg(answer, 2, 16, QLatin1Char('0'));
@@ -127,14 +130,15 @@ public:
             u"unit %1 (%2): %3%4 in %5 s%6"_s.arg(attempt.unit)
                 .arg(attempt.device,
                      answers.isEmpty() ? QString() : u"answers "_s + answers.join(u' ') + u", "_s,
-                     attempt.outcome.programmed ? u"programmed"_s : QString::fromUtf16(result.name))
+                     attempt.outcome.programmed() ? u"programmed"_s
+                                                  : QString::fromUtf16(result.name))
                 .arg(attempt.seconds, 0, 'f', 2)
                 .arg(attempt.number > 1 ? u" (attempt %1)"_s.arg(attempt.number) : QString());
-        if (attempt.outcome.programmed) {
+        if (attempt.outcome.programmed()) {
             say(line);
         } else {
             toStderr(line + u'\n');
-            for (const UserMessage &message : m_messages) {
+            for (const UserMessage &message : messages) {
                 toStderr(indented(message.text, 2));
                 if (!message.detail.isEmpty())
                     toStderr(indented(message.detail, 4));
@@ -145,18 +149,20 @@ public:
                {u"attempt"_s, attempt.number},
                {u"device"_s, attempt.device},
                {u"result"_s, QString::fromUtf16(result.name)},
-               {u"message"_s, attempt.outcome.failure},
-               {u"detail"_s, attempt.outcome.detail},
+               {u"message"_s, first.text},
+               {u"detail"_s, first.detail},
+               {u"block"_s, attempt.outcome.block},
+               {u"answer"_s,
+                attempt.outcome.answer ? QJsonValue(int(*attempt.outcome.answer)) : QJsonValue()},
                {u"seconds"_s, attempt.seconds},
                {u"record_sha256"_s, QString::fromLatin1(attempt.sha256)}});
-        report(attempt, unit, QString::fromUtf16(result.name));
+        report(attempt, unit, QString::fromUtf16(result.name), first.text);
     }
-
-    void setMessages(QList<UserMessage> messages) { m_messages = std::move(messages); }
 
     // The report is opened for each row, so that what was written survives whatever
     // ends the run.
-    bool report(const Attempt &attempt, const PlannedUnit &unit, const QString &result) {
+    bool report(const Attempt &attempt, const PlannedUnit &unit, const QString &result,
+                const QString &message) {
         if (m_options.report.isEmpty())
             return true;
         QFile file(m_options.report);
@@ -178,7 +184,7 @@ public:
         }
         fields << QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)
                << QString::number(attempt.unit) << attempt.device << unit.settings.deviceName
-               << unit.settings.pairMatchPrefix << result << attempt.outcome.failure
+               << unit.settings.pairMatchPrefix << result << message
                << QString::number(attempt.number) << QString::fromLatin1(attempt.sha256);
         if (m_options.reportPins)
             fields << unit.settings.pin;
@@ -192,18 +198,17 @@ private:
 
     const RunOptions &m_options;
     QStringList m_metadataNames;
-    QList<UserMessage> m_messages;
 };
 
-// Waits until the device exists and opens; its identity then, or empty when cancelled.
-QByteArray waitForDevice(const QString &path, const PortOpener &opener,
-                         const std::atomic<bool> &cancel, Outputs &out) {
+// Waits until the link's device exists and opens; its identity then, or empty when
+// cancelled.
+QByteArray waitForDevice(ModuleLink &link, const std::atomic<bool> &cancel, Outputs &out) {
+    const QString path = link.target();
     bool told = false;
     while (!cancel) {
         if (QByteArray identity = deviceIdentity(path); !identity.isEmpty()) {
-            SerialDevice probe;
-            if (opener.open(probe, path, 1s)) {
-                probe.close();
+            if (!link.open(1s)) {
+                link.close();
                 return identity;
             }
         }
@@ -237,7 +242,6 @@ int programUnits(const QList<PlannedUnit> &units, const QStringList &metadataNam
                  const RunOptions &options, const std::atomic<bool> &cancel) {
     Outputs out(options, metadataNames);
     const SystemPortNaming naming;
-    const PortOpener opener;
     int programmed = 0;
     int failed = 0;
     int lastExit = kProgrammed;
@@ -247,17 +251,18 @@ int programUnits(const QList<PlannedUnit> &units, const QStringList &metadataNam
         ModuleSettings settings = unit.settings;
         if (options.port)
             settings.comPort = *options.port;
-        const QString path =
-            options.device.isEmpty() ? naming.devicePath(settings.comPort) : options.device;
+        const std::unique_ptr<ModuleLink> link =
+            options.device.isEmpty()
+                ? std::make_unique<SerialLink>(naming, settings.comPort)
+                : std::make_unique<SerialLink>(naming, settings.comPort, options.device);
+        const QString path = link->target();
         bool done = false;
         QByteArray identity;
         for (int attempt = 1; !done && !interrupted; ++attempt) {
-            if (options.wait && (identity = waitForDevice(path, opener, cancel, out)).isEmpty()) {
-                Attempt never{unit.number, attempt, path, {}, {}, {}, 0};
+            if (options.wait && (identity = waitForDevice(*link, cancel, out)).isEmpty()) {
+                Attempt never{unit.number, attempt, path, {}, {}, {}, 0, {}};
                 never.outcome.result = TransferResult::Interrupted;
-                never.outcome.failure = u"Interrupted."_s;
-                never.outcome.detail = u"Waiting for the device."_s;
-                out.setMessages({});
+                never.interruptedDetail = u"Waiting for the device."_s;
                 out.unitEnd(never, unit);
                 interrupted = true;
                 break;
@@ -266,8 +271,7 @@ int programUnits(const QList<PlannedUnit> &units, const QStringList &metadataNam
                        {u"unit"_s, unit.number},
                        {u"attempt"_s, attempt},
                        {u"device"_s, path}});
-            Attempt record{unit.number, attempt, path, {}, {}, {}, 0};
-            CollectedMessages messages;
+            Attempt record{unit.number, attempt, path, {}, {}, {}, 0, {}};
             BlockHooks hooks;
             hooks.cancel = &cancel;
             hooks.answered = [&](int block, std::uint8_t answer) {
@@ -278,27 +282,28 @@ int programUnits(const QList<PlannedUnit> &units, const QStringList &metadataNam
                            {u"block"_s, block},
                            {u"answer"_s, int(answer)}});
             };
-            ProgrammingTransfer transfer({messages, naming, opener, options.timeout, hooks});
+            const ProgrammingTransfer transfer({options.timeout, hooks});
             // A fresh buffer for every unit: a tail left by a longer name must not reach
             // the next module.
             ConfigRecord bytes{};
             QElapsedTimer timer;
             timer.start();
-            record.outcome = transfer.run(settings, bytes, options.device);
+            record.outcome = transfer.run(settings, bytes, *link);
             record.seconds = double(timer.nsecsElapsed()) / 1e9;
             record.sha256 = QCryptographicHash::hash(
                                 QByteArrayView(reinterpret_cast<const char *>(bytes.data()),
                                                qsizetype(bytes.size())),
                                 QCryptographicHash::Sha256)
                                 .toHex();
-            out.setMessages(messages.messages);
+            record.interruptedDetail =
+                u"Block %1 of %2 was under way."_s.arg(record.outcome.block).arg(kBlockCount);
             out.unitEnd(record, unit);
             lastExit = describe(record.outcome.result).exitCode;
 
             if (record.outcome.result == TransferResult::Interrupted) {
                 interrupted = true;
-            } else if (record.outcome.programmed || attempt > options.retries) {
-                ++(record.outcome.programmed ? programmed : failed);
+            } else if (record.outcome.programmed() || attempt > options.retries) {
+                ++(record.outcome.programmed() ? programmed : failed);
                 done = true;
                 // The next unit is another module: this one has to go first, programmed or
                 // not, so that the next open does not find it again.

@@ -1,7 +1,8 @@
-#include "ProgUnits.h"
+#include "UnitSettings.h"
 
 #include "CsvTable.h"
 #include "Profile.h"
+#include "SettingsCheck.h"
 #include "SettingsStore.h"
 #include "TextView.h"
 #include "UnitTemplate.h"
@@ -28,6 +29,8 @@ std::variant<ModuleSettings, QString> baseSettings(bool useStore, const QString 
         SettingsStore(QString::fromUtf16(SettingsStore::kCompany),
                       QString::fromUtf16(kWindowApplication))
             .read(settings);
+        // The boxes as the window would send them.
+        normaliseBoxes(settings);
     }
     return settings;
 }
@@ -109,9 +112,8 @@ std::variant<ModuleSettings, QString> unitSettings(ModuleSettings settings,
             return assignment.origin + u": "_s + *refused +
                    (value == assignment.value ? QString() : u" (unit %1)"_s.arg(n));
     }
-    const QString problem = settingsProblem(settings);
-    if (!problem.isEmpty())
-        return u"the settings cannot be sent: %1"_s.arg(problem);
+    if (const std::optional<SettingsProblem> problem = checkSettings(settings, PortUse::Ignored))
+        return u"the settings cannot be sent: %1"_s.arg(describeProblem(*problem));
     return settings;
 }
 

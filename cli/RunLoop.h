@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BlockProtocol.h"
 #include "ModuleSettings.h"
 
 #include <atomic>
@@ -24,14 +25,17 @@ enum Exit : int {
     kInterrupted = 130,
 };
 
+// How long a batch waits before it tries a failed unit again, unless told.
+inline constexpr std::chrono::milliseconds kRetryDelay = 1s;
+
 struct RunOptions {
     std::optional<std::int32_t> port; // --port: in place of the settings' port
     QString device;                   // --device: any serial device
-    std::chrono::milliseconds timeout{3000};
+    std::chrono::milliseconds timeout = kPortTimeout;
     bool batch = false; // --units or --count: exit 1 for any failure
     bool wait = false;
     int retries = 0;
-    std::chrono::milliseconds retryDelay{1000};
+    std::chrono::milliseconds retryDelay = kRetryDelay;
     bool quiet = false;
     bool json = false;
     QString report;
