@@ -22,7 +22,8 @@ std::variant<QList<CsvRow>, CsvFault> readCsv(QByteArrayView content) {
             if (end < 0)
                 end = content.size();
             QStringDecoder probe(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-            (void)probe.decode(content.sliced(start, end - start));
+            // decode() only decodes once its result becomes a string.
+            const QString decoded = probe.decode(content.sliced(start, end - start));
             if (probe.hasError())
                 break;
             start = end + 1;

@@ -265,6 +265,17 @@ void TestFormLogic::programmingRefusal_data() {
         << u"Please choose a line in the \"WFP / Master / Slave\" list before programming."_s;
     QTest::newRow("empty PIN") << SettingsChange([](ModuleSettings &s) { s.pin.clear(); }) << -1
                                << u"A zero-length PIN code is not permitted.\r\n"_s;
+    QTest::newRow("stored PIN over 16")
+        << SettingsChange([](ModuleSettings &s) { s.pin = QString(17, u'1'); }) << id::Pin
+        << u"Please enter no more than 16 characters."_s;
+    QTest::newRow("stored device name over 31, and no PIN: the name first")
+        << SettingsChange(
+               [](ModuleSettings &s) { s.deviceName = QString(32, u'n'), s.pin.clear(); })
+        << id::DeviceName << u"Please enter no more than 31 characters."_s;
+    QTest::newRow("port 0") << SettingsChange([](ModuleSettings &s) { s.comPort = 0; })
+                            << id::ComPort << u"Please enter a port number from 1."_s;
+    QTest::newRow("port 1") << SettingsChange([](ModuleSettings &s) { s.comPort = 1; }) << -2
+                            << QString();
 }
 
 void TestFormLogic::programmingRefusal() {

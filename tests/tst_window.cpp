@@ -30,6 +30,7 @@
 #include <QTest>
 #include <QTime>
 #include <QTimer>
+#include <QToolTip>
 #include <QUrl>
 
 using namespace Qt::StringLiterals;
@@ -105,6 +106,7 @@ private Q_SLOTS:
     void savedProfileLoadsBackEdited();
     void loadsADroppedProfile();
     void formFitsItsTexts();
+    void everyControlHasATooltip();
 
 private:
     ConfigDialog &open();
@@ -657,6 +659,29 @@ void TestWindow::formFitsItsTexts() {
                                 QString::fromLatin1(b->metaObject()->className())));
         }
     }
+}
+
+void TestWindow::everyControlHasATooltip() {
+    open();
+    // Every control the user can reach with Tab, found in the widget tree rather than in the
+    // form's tables, so that a control the tables miss fails too.
+    int controls = 0;
+    for (QWidget *child : m_dialog->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
+        if (!(child->focusPolicy() & Qt::TabFocus))
+            continue; // labels, the group box, the status line
+        ++controls;
+        QVERIFY2(!child->toolTip().isEmpty(), qPrintable(child->objectName()));
+    }
+    QCOMPARE(controls, 27); // Close, the programming button, the port and 24 settings
+
+    // Resting the mouse on the baud rate list shows its tip.
+    auto *baud = control(id::BaudRate);
+    QHelpEvent rest(QEvent::ToolTip, baud->rect().center(),
+                    baud->mapToGlobal(baud->rect().center()));
+    QCoreApplication::sendEvent(baud, &rest);
+    QTRY_VERIFY(QToolTip::isVisible());
+    QCOMPARE(QToolTip::text(), baud->toolTip());
+    QToolTip::hideText();
 }
 
 QTEST_MAIN(TestWindow)
