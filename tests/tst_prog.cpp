@@ -99,18 +99,23 @@ void TestProg::failures_data() {
     QTest::addColumn<int>("exitCode");
     QTest::addColumn<QString>("message");
     QTest::addColumn<QString>("detail");
+    QTest::addColumn<int>("block");  // in the JSON unit-end: the block under way
+    QTest::addColumn<int>("answer"); // and the module's last answer, -1 for none
 
     QTest::newRow("wrong acknowledgement")
-        << QStringList{u"--block"_s, u"2"_s, u"--reply"_s, u"0x00"_s} << 6
-        << u"Programming Failed."_s << u"The module answered block 2 with 0x00 instead of 0x55."_s;
+        << QStringList{u"--block"_s, u"2"_s, u"--reply"_s, u"0x0f"_s} << 6
+        << u"Programming Failed."_s << u"The module answered block 2 with 0x0f instead of 0x55."_s
+        << 2 << 0x0F;
     QTest::newRow("no answer") << QStringList{u"--block"_s, u"3"_s, u"--reply"_s, u"none"_s} << 5
                                << u"Failed to read from %1:"_s
-                               << u"No answer within 0.3 seconds. Block 3 of 3."_s;
+                               << u"No answer within 0.3 seconds. Block 3 of 3."_s << 3 << -1;
     QTest::newRow("hang-up") << QStringList{u"--block"_s, u"1"_s, u"--reply"_s, u"hangup"_s} << 5
-                             << u"Failed to read from %1:"_s
-                             << u"The link to the module was lost"_s;
+                             << u"Failed to read from %1:"_s << u"The link to the module was lost"_s
+                             << 1 << -1;
     QTest::newRow("no device") << QStringList() << 3 << u"Failed to open %1:"_s
-                               << u"No such file or directory"_s;
+                               << u"No such file or directory"_s << 0 << -1;
+    QTest::newRow("programmed") << QStringList{u"--block"_s, u"2"_s, u"--reply"_s, u"ack"_s} << 0
+                                << QString() << QString() << 3 << 0x55;
 }
 
 void TestProg::failures() {
@@ -118,6 +123,8 @@ void TestProg::failures() {
     QFETCH(int, exitCode);
     QFETCH(QString, message);
     QFETCH(QString, detail);
+    QFETCH(int, block);
+    QFETCH(int, answer);
 
     const QString link = path(u"failing-"_s + QString::fromLatin1(QTest::currentDataTag()));
     message.replace(u"%1"_s, link);
@@ -130,7 +137,8 @@ void TestProg::failures() {
                           u"300"_s, u"--json"_s});
     QCOMPARE(run.exitCode, exitCode);
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
-    QVERIFY2(run.err.contains(u"Device: "_s + link), qPrintable(run.err));
+    if (exitCode != 0)
+        QVERIFY2(run.err.contains(u"Device: "_s + link), qPrintable(run.err));
     QVERIFY2(run.err.contains(detail), qPrintable(run.err));
     // The JSON says the same, and the summary carries the exit code.
     const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
@@ -138,6 +146,8 @@ void TestProg::failures() {
     const QJsonObject end = QJsonDocument::fromJson(lines[lines.size() - 2].toUtf8()).object();
     QCOMPARE(end.value(u"event"_s).toString(), u"unit-end"_s);
     QCOMPARE(end.value(u"message"_s).toString(), message);
+    QCOMPARE(end.value(u"block"_s).toInt(-2), block);
+    QCOMPARE(end.value(u"answer"_s), answer < 0 ? QJsonValue() : QJsonValue(answer));
     const QJsonObject summary = QJsonDocument::fromJson(lines.last().toUtf8()).object();
     QCOMPARE(summary.value(u"exit"_s).toInt(), exitCode);
     QCOMPARE(summary.value(u"schema"_s).toInt(), 1);

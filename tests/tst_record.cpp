@@ -3,6 +3,7 @@
 #include "RecordEncoder.h"
 #include "RecordingMessages.h"
 #include "SettingsStore.h"
+#include "TextView.h"
 #include "Wine.h"
 
 #include <functional>
@@ -42,6 +43,7 @@ private Q_SLOTS:
     void defaultsGiveTheKnownRecord();
     void fields_data();
     void fields();
+    void everyDeviceTypeRowGivesItsClass_data();
     void everyDeviceTypeRowGivesItsClass();
     void unknownDeviceTypeIsReportedAndStillBuilt_data();
     void unknownDeviceTypeIsReportedAndStillBuilt();
@@ -234,17 +236,78 @@ void TestRecord::fields() {
              zeros(kRecordSize - record::kWrittenSize));
 }
 
+void TestRecord::everyDeviceTypeRowGivesItsClass_data() {
+    // Each line of the list with its Bluetooth Class of Device (no service bits, not limited
+    // discoverable): the major device class in bits 8 to 12, the minor one in bits 2 to 7.
+    // Written out, not taken from the table the encoder uses.
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<int>("classOfDevice");
+    QTest::newRow("0") << 0 << u"Imaging device (display, camera, scanner, printer...)"_s
+                       << 0x000600;
+    QTest::newRow("1") << 1 << u"General peripheral"_s << 0x000500;
+    QTest::newRow("2") << 2 << u"Joystick"_s << 0x000504;
+    QTest::newRow("3") << 3 << u"Gamepad"_s << 0x000508;
+    QTest::newRow("4") << 4 << u"Remote control"_s << 0x00050C;
+    QTest::newRow("5") << 5 << u"Sensing device"_s << 0x000510;
+    QTest::newRow("6") << 6 << u"Digitizer"_s << 0x000514;
+    QTest::newRow("7") << 7 << u"Card reader"_s << 0x000518;
+    QTest::newRow("8") << 8 << u"Desktop computer"_s << 0x000104;
+    QTest::newRow("9") << 9 << u"Server"_s << 0x000108;
+    QTest::newRow("10") << 10 << u"Laptop computer"_s << 0x00010C;
+    QTest::newRow("11") << 11 << u"Handheld computer"_s << 0x000110;
+    QTest::newRow("12") << 12 << u"Palm-sized computer"_s << 0x000114;
+    QTest::newRow("13") << 13 << u"Wearable computer"_s << 0x000118;
+    QTest::newRow("14") << 14 << u"Computer (other)"_s << 0x000100;
+    QTest::newRow("15") << 15 << u"Cellphone"_s << 0x000204;
+    QTest::newRow("16") << 16 << u"Cordless phone"_s << 0x000208;
+    QTest::newRow("17") << 17 << u"Smartphone"_s << 0x00020C;
+    QTest::newRow("18") << 18 << u"Gateway / modem"_s << 0x000210;
+    QTest::newRow("19") << 19 << u"ISDN"_s << 0x000214;
+    QTest::newRow("20") << 20 << u"Phone (other)"_s << 0x000200;
+    QTest::newRow("21") << 21 << u"Wearable headset"_s << 0x000404;
+    QTest::newRow("22") << 22 << u"Hands free audio device"_s << 0x000408;
+    QTest::newRow("23") << 23 << u"Microphone"_s << 0x000410;
+    QTest::newRow("24") << 24 << u"Loudspeaker"_s << 0x000414;
+    QTest::newRow("25") << 25 << u"Headphones"_s << 0x000418;
+    QTest::newRow("26") << 26 << u"Walkman"_s << 0x00041C;
+    QTest::newRow("27") << 27 << u"Car audio"_s << 0x000420;
+    QTest::newRow("28") << 28 << u"Set top box"_s << 0x000424;
+    QTest::newRow("29") << 29 << u"Hi-Fi"_s << 0x000428;
+    QTest::newRow("30") << 30 << u"VCR / DVD"_s << 0x00042C;
+    QTest::newRow("31") << 31 << u"Video camera"_s << 0x000430;
+    QTest::newRow("32") << 32 << u"Camcorder"_s << 0x000434;
+    QTest::newRow("33") << 33 << u"Monitor"_s << 0x000438;
+    QTest::newRow("34") << 34 << u"Television / Monitor with audio"_s << 0x00043C;
+    QTest::newRow("35") << 35 << u"Conferencing device"_s << 0x000440;
+    QTest::newRow("36") << 36 << u"Toy"_s << 0x000448;
+    QTest::newRow("37") << 37 << u"LAN 0% utilized"_s << 0x000300;
+    QTest::newRow("38") << 38 << u"LAN 1%-17% utilized"_s << 0x000320;
+    QTest::newRow("39") << 39 << u"LAN 17%-33% utilized"_s << 0x000340;
+    QTest::newRow("40") << 40 << u"LAN 33%-50% utilized"_s << 0x000360;
+    QTest::newRow("41") << 41 << u"LAN 50%-67% utilized"_s << 0x000380;
+    QTest::newRow("42") << 42 << u"LAN 67%-83% utilized"_s << 0x0003A0;
+    QTest::newRow("43") << 43 << u"LAN 83%-99% utilized"_s << 0x0003C0;
+    QTest::newRow("44") << 44 << u"LAN 100% utilized"_s << 0x0003E0;
+    QTest::newRow("45") << 45 << u"Miscellaneous device"_s << 0x000000;
+    QTest::newRow("46") << 46 << u"Uncategorized device"_s << 0x001F00;
+}
+
 void TestRecord::everyDeviceTypeRowGivesItsClass() {
+    QFETCH(int, index);
+    QFETCH(QString, label);
+    QFETCH(int, classOfDevice);
     QCOMPARE(kDeviceTypeTable.size(), std::size_t(47));
+    QCOMPARE(toQString(kDeviceTypeTable[std::size_t(index)].label), label);
     ModuleSettings settings = SettingsStore::defaults();
     settings.limitedDiscoverable = 0;
-    for (std::size_t index = 0; index < kDeviceTypeTable.size(); ++index) {
-        settings.deviceType = std::int32_t(index);
-        RecordingMessages messages;
-        const ConfigRecord record = buildFresh(settings, messages);
-        QCOMPARE(record[2], kDeviceTypeTable[index].minor);
-        QCOMPARE(record[3], kDeviceTypeTable[index].major);
-    }
+    for (const ClassBit &service : kServiceBits)
+        settings.*service.box = 0;
+    settings.deviceType = index;
+    RecordingMessages messages;
+    const ConfigRecord record = buildFresh(settings, messages);
+    QCOMPARE(record[2] | record[3] << 8 | record[4] << 16, classOfDevice);
+    QVERIFY(messages.messages.isEmpty());
 }
 
 void TestRecord::unknownDeviceTypeIsReportedAndStillBuilt_data() {

@@ -44,6 +44,7 @@ private Q_SLOTS:
 
     void firstRunOpensWithDefaults();
     void everyFieldRoundTrips();
+    void storeWrittenByHandLoadsEveryField();
     void baudIsStoredWithItsOffset();
     void storedNumbers_data();
     void storedNumbers();
@@ -120,6 +121,65 @@ void TestStore::everyFieldRoundTrips() {
     QCOMPARE(file.childKeys().size(), qsizetype(kStoreEntries.size()));
     QCOMPARE(file.value(u"m_iComPort"_s).toInt(), 17);
     QCOMPARE(file.value(u"m_DevName"_s).toString(), u"Gate ~~~~"_s);
+}
+
+void TestStore::storeWrittenByHandLoadsEveryField() {
+    // The 25 entries as earlier versions wrote them, spelled out here rather than taken from
+    // the store's own table, so that a misspelt name there fails. Values no two entries
+    // share (the store checks none), so that two names swapped fail too.
+    struct Entry {
+        const char *name;
+        std::int32_t number;
+        const char16_t *text;
+    };
+    const Entry entries[] = {
+        {"m_cStatus", 101, nullptr},     {"m_cBaud", 105, nullptr},
+        {"m_DevType", 103, nullptr},     {"m_cPosition", 104, nullptr},
+        {"m_iNetworking", 123, nullptr}, {"m_iRender", 106, nullptr},
+        {"m_iCapture", 107, nullptr},    {"m_OBEX", 108, nullptr},
+        {"m_Audio", 109, nullptr},       {"m_Phone", 110, nullptr},
+        {"m_Info", 111, nullptr},        {"m_iLtdDisc", 112, nullptr},
+        {"m_iKeyboard", 113, nullptr},   {"m_iPointer", 114, nullptr},
+        {"m_iDisplay", 115, nullptr},    {"m_iCamera", 116, nullptr},
+        {"m_iScanner", 117, nullptr},    {"m_iPrinter", 118, nullptr},
+        {"m_DevName", 0, u"Gate ~~:~~"}, {"m_PairStub", 0, u"Gate"},
+        {"m_PIN", 0, u"0042"},           {"m_iMating", 119, nullptr},
+        {"m_iSecurity", 120, nullptr},   {"m_iSlaveMaster", 121, nullptr},
+        {"m_iComPort", 122, nullptr},
+    };
+    const SettingsStore store(company(), m_application);
+    QByteArray file = "[Tavrenode%20Prog]\n";
+    for (const Entry &entry : entries) {
+        const QString value =
+            entry.text ? QString::fromUtf16(entry.text) : QString::number(entry.number);
+        if (storeIsFile()) {
+            file += QByteArray(entry.name) + '=' + value.toUtf8() + '\n';
+        } else if (entry.text) { // REG_SZ, with its terminating zero
+            QVERIFY(writeRegistryValue(
+                m_application, QString::fromLatin1(entry.name), 1,
+                QByteArray(reinterpret_cast<const char *>(value.utf16()), (value.size() + 1) * 2)));
+        } else { // REG_DWORD
+            const auto dword = std::uint32_t(entry.number);
+            QVERIFY(writeRegistryValue(m_application, QString::fromLatin1(entry.name), 4,
+                                       QByteArray(reinterpret_cast<const char *>(&dword), 4)));
+        }
+    }
+    if (storeIsFile())
+        QVERIFY(writeFile(store.location(), file));
+
+    ModuleSettings loaded;
+    store.load(loaded);
+    ModuleSettings expected;
+    expected.statusPinMode = 101, expected.baudRate = 102; // m_cBaud holds the line plus 3
+    expected.deviceType = 103, expected.positioning = 104, expected.networking = 123;
+    expected.rendering = 106, expected.capturing = 107, expected.objectTransfer = 108;
+    expected.audio = 109, expected.telephony = 110, expected.information = 111;
+    expected.limitedDiscoverable = 112, expected.keyboard = 113, expected.pointingDevice = 114;
+    expected.display = 115, expected.camera = 116, expected.scanner = 117;
+    expected.printer = 118, expected.deviceName = u"Gate ~~:~~"_s;
+    expected.pairMatchPrefix = u"Gate"_s, expected.pin = u"0042"_s, expected.matingMode = 119;
+    expected.securityMode = 120, expected.masterSlaveMode = 121, expected.comPort = 122;
+    QCOMPARE(loaded, expected);
 }
 
 void TestStore::baudIsStoredWithItsOffset() {
