@@ -12,6 +12,7 @@
 
 #include <memory>
 
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
@@ -107,6 +108,7 @@ private Q_SLOTS:
     void loadsADroppedProfile();
     void formFitsItsTexts();
     void everyControlHasATooltip();
+    void deviceTypeListShowsItsScrollBar();
 
 private:
     ConfigDialog &open();
@@ -682,6 +684,18 @@ void TestWindow::everyControlHasATooltip() {
     QTRY_VERIFY(QToolTip::isVisible());
     QCOMPARE(QToolTip::text(), baud->toolTip());
     QToolTip::hideText();
+}
+
+void TestWindow::deviceTypeListShowsItsScrollBar() {
+    open();
+    auto *deviceTypes = control<QComboBox>(id::DeviceType);
+    deviceTypes->showPopup();
+    QTRY_VERIFY(deviceTypes->view()->isVisible());
+    QCOMPARE(deviceTypes->view()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    deviceTypes->hidePopup();
+    // The other lists keep the style's way.
+    QVERIFY(control<QComboBox>(id::BaudRate)->view()->verticalScrollBarPolicy() !=
+            Qt::ScrollBarAlwaysOn);
 }
 
 QTEST_MAIN(TestWindow)

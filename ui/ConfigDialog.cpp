@@ -17,7 +17,6 @@
 
 #include <functional>
 
-#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
@@ -91,9 +90,6 @@ void ConfigDialog::fillLists(Form &form) {
         for (const std::string_view line : list.lines)
             combo->addItem(toQString(line));
     }
-    form.control<QComboBox>(id::DeviceType)
-        ->view()
-        ->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     for (const Tooltip &tip : kTooltips)
         form.widget(tip.id)->setToolTip(toQString(tip.text));
 }

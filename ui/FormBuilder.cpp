@@ -3,13 +3,18 @@
 #include "DialogUnits.h"
 #include "TextView.h"
 
+#include <algorithm>
+
 #include <QAbstractButton>
+#include <QAbstractItemView>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
+#include <QStyleOptionComboBox>
 
 using namespace Qt::StringLiterals;
 
@@ -30,6 +35,17 @@ QLabel *label(const forms::Control &control, Qt::Alignment alignment, QWidget &w
     widget->setWordWrap(true);
     return widget;
 }
+
+// A drop-down whose open list always shows its scroll bar. Set as the list first opens:
+// making the list's window at start would cost the form a part of its start-up.
+class ScrolledComboBox final : public QComboBox {
+public:
+    using QComboBox::QComboBox;
+    void showPopup() override {
+        view()->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        QComboBox::showPopup();
+    }
+};
 
 QWidget *create(const forms::Control &control, QWidget &window) {
     switch (control.kind) {
@@ -57,6 +73,8 @@ QWidget *create(const forms::Control &control, QWidget &window) {
         return new QLineEdit(&window);
     case Kind::DropDown:
         return new QComboBox(&window);
+    case Kind::DropDownScrolled:
+        return new ScrolledComboBox(&window);
     case Kind::CheckBox:
         return new QCheckBox(textOf(control), &window);
     case Kind::Icon: {
@@ -68,12 +86,40 @@ QWidget *create(const forms::Control &control, QWidget &window) {
     return nullptr;
 }
 
+// A closed drop-down as the style draws it around a line of the given width.
+QSize comboSize(const QComboBox &combo, int lineWidth) {
+    QStyleOptionComboBox option;
+    option.initFrom(&combo);
+    return combo.style()->sizeFromContents(QStyle::CT_ComboBox, &option,
+                                           QSize(lineWidth, combo.fontMetrics().height()), &combo);
+}
+
+// The width of a drop-down's longest line. Measuring a text is what costs (the box's own
+// size hint measures every line, twice over for the start's share of it), and no text is
+// wider than its length times the font's widest character: lines are measured from the
+// longest such bound down, until no line left could be wider than one measured.
+int longestLine(const QComboBox &combo) {
+    const QFontMetrics metrics = combo.fontMetrics();
+    QList<QString> lines;
+    for (int i = 0; i < combo.count(); ++i)
+        lines.append(combo.itemText(i));
+    std::sort(lines.begin(), lines.end(),
+              [](const QString &a, const QString &b) { return a.size() > b.size(); });
+    int longest = 0;
+    for (const QString &line : lines) {
+        if ((line.size() + 1) * metrics.maxWidth() <= longest)
+            break;
+        longest = std::max(longest, metrics.horizontalAdvance(line));
+    }
+    return longest;
+}
+
 // Where a control goes. A drop-down's template height is that of its open list: closed, it
 // is as high as the style makes it, and the open list shows as many lines as fit.
 QRect placeOf(const forms::Control &control, QWidget &widget, const DialogUnits &units) {
     QRect place = units.rect(control.x, control.y, control.width, control.height);
     if (auto *combo = qobject_cast<QComboBox *>(&widget)) {
-        place.setHeight(combo->sizeHint().height());
+        place.setHeight(comboSize(*combo, 0).height());
         // A line of the list is about eight dialog units; the closed box takes about 14.
         combo->setMaxVisibleItems(std::max(1, (control.height - 14) / 8));
     }
@@ -83,15 +129,8 @@ QRect placeOf(const forms::Control &control, QWidget &widget, const DialogUnits 
 // The width a control needs to show its text on one line, or 0 when it wraps by design (a
 // label at least two lines high) or has no text.
 int neededWidth(const forms::Control &control, QWidget &widget, const DialogUnits &units) {
-    if (auto *combo = qobject_cast<QComboBox *>(&widget)) {
-        // Measured with the policy that sizes to the longest line; left with it, the box
-        // would resize itself to its contents later.
-        const auto policy = combo->sizeAdjustPolicy();
-        combo->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-        const int width = combo->sizeHint().width();
-        combo->setSizeAdjustPolicy(policy);
-        return width;
-    }
+    if (auto *combo = qobject_cast<QComboBox *>(&widget))
+        return comboSize(*combo, longestLine(*combo)).width();
     if (auto *label = qobject_cast<QLabel *>(&widget)) {
         if (label->text().isEmpty() || units.y(control.height) >= 2 * label->fontMetrics().height())
             return 0;

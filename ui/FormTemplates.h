@@ -21,6 +21,7 @@ enum class Kind {
     LabelPlain, // left-aligned, "&" shown as it is
     Edit,
     DropDown,
+    DropDownScrolled, // its open list shows a scroll bar even when every line fits
     CheckBox,
     Icon,
 };
@@ -87,7 +88,7 @@ inline constexpr auto kConfigControls = std::to_array<Control>({
     {-1, Kind::LabelRight, labels::kBaudRateName, 21, 36, 52, 8, false},
     {id::BaudRate, Kind::DropDown, "", 81, 34, 259, 159, true},
     {-1, Kind::LabelRight, labels::kDeviceTypeName, 21, 55, 52, 8, false},
-    {id::DeviceType, Kind::DropDown, "", 81, 53, 259, 159, true},
+    {id::DeviceType, Kind::DropDownScrolled, "", 81, 53, 259, 159, true},
     {-1, Kind::LabelRight, labels::kMatingModeName, 21, 181, 52, 8, false},
     {id::MatingMode, Kind::DropDown, "", 81, 178, 259, 159, true},
     {-1, Kind::LabelRight, "Pair match prefix", 7, 162, 66, 8, false},
