@@ -21,7 +21,7 @@ public:
 
     TransferOutcome run(const ModuleSettings &settings, ConfigRecord &record) const {
         const std::unique_ptr<ModuleLink> link = m_links.portLink(settings.comPort);
-        const TransferOutcome outcome = m_transfer.run(settings, record, *link);
+        TransferOutcome outcome = m_transfer.run(settings, record, *link);
         for (const UserMessage &message : transferMessages(outcome))
             m_messages.show(message);
         return outcome;

@@ -94,10 +94,10 @@ QSize comboSize(const QComboBox &combo, int lineWidth) {
                                            QSize(lineWidth, combo.fontMetrics().height()), &combo);
 }
 
-// The width of a drop-down's longest line. Measuring a text is what costs (the box's own
-// size hint measures every line, twice over for the start's share of it), and no text is
-// wider than its length times the font's widest character: lines are measured from the
-// longest such bound down, until no line left could be wider than one measured.
+// The width of a drop-down's longest line. Measuring text is what costs: the box's own size
+// hint measures every line. No text is wider than its length times the font's widest
+// character, so lines are measured from the longest such bound down, until no line left
+// could be wider than one already measured.
 int longestLine(const QComboBox &combo) {
     const QFontMetrics metrics = combo.fontMetrics();
     QList<QString> lines;
