@@ -681,7 +681,7 @@ void TestWindow::everyControlHasATooltip() {
     QHelpEvent rest(QEvent::ToolTip, baud->rect().center(),
                     baud->mapToGlobal(baud->rect().center()));
     QCoreApplication::sendEvent(baud, &rest);
-    QTRY_VERIFY(QToolTip::isVisible());
+    TRY_COMPARE(QToolTip::isVisible(), true);
     QCOMPARE(QToolTip::text(), baud->toolTip());
     QToolTip::hideText();
 }
@@ -690,7 +690,7 @@ void TestWindow::deviceTypeListShowsItsScrollBar() {
     open();
     auto *deviceTypes = control<QComboBox>(id::DeviceType);
     deviceTypes->showPopup();
-    QTRY_VERIFY(deviceTypes->view()->isVisible());
+    TRY_COMPARE(deviceTypes->view()->isVisible(), true);
     QCOMPARE(deviceTypes->view()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     deviceTypes->hidePopup();
     // The other lists keep the style's way.
