@@ -2,6 +2,7 @@
 // batch of them. Exit codes and output are described by --help and in the README.
 #include "Commands.h"
 
+#include "BluetoothLinks.h"
 #include "PortNaming.h"
 #include "Profile.h"
 #include "RecordDescription.h"
@@ -21,6 +22,8 @@
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QSaveFile>
 
@@ -73,7 +76,8 @@ Settings, later wins: the built-in defaults; the window's last settings (unless
 
 Exit codes: 0 every unit programmed; 1 a batch in which any unit failed; 2 bad usage or
 input (nothing was sent); for one module 3 the port did not open, 4 a write failed,
-5 a read failed or no answer came, 6 a wrong acknowledgement; 130 interrupted.
+5 a read failed or no answer came, 6 a wrong acknowledgement, 7 a Bluetooth module is
+not paired and no --pair-pin was given, or it refused the PIN; 130 interrupted.
 )";
 
 struct Command {
@@ -97,6 +101,12 @@ void programOptions(QCommandLineParser &parser) {
     parser.addOptions({
         {u"port"_s, u"The COM port number (/dev/rfcommN); default: the settings' port."_s, u"N"_s},
         {u"device"_s, u"Any serial device, in place of a port number."_s, u"PATH"_s},
+        {u"bluetooth"_s,
+         u"The module at this Bluetooth address, through BlueZ: no serial "_s
+         u"device needed."_s,
+         u"ADDRESS"_s},
+        {u"pair-pin"_s, u"Pair the module with this PIN first when it is not paired."_s, u"PIN"_s},
+        {u"keep-paired"_s, u"Keep a pairing that the run made (default: removed)."_s},
         {u"timeout"_s,
          u"How long a write or an answer may take (default %1)."_s.arg(kPortTimeout.count()),
          u"MS"_s},
@@ -122,6 +132,14 @@ void recordOptions(QCommandLineParser &parser) {
 void profileOptions(QCommandLineParser &parser) {
     settingsOptions(parser);
     parser.addOption({{u"o"_s, u"output"_s}, u"The profile to write (- for stdout)."_s, u"FILE"_s});
+}
+
+void scanOptions(QCommandLineParser &parser) {
+    parser.addOptions({
+        {u"seconds"_s, u"How long to search (default 10)."_s, u"S"_s},
+        {u"name-prefix"_s, u"Only modules whose name starts with this."_s, u"TEXT"_s},
+        {u"json"_s, u"One JSON object per module on stdout."_s},
+    });
 }
 
 void noOptions(QCommandLineParser & /*parser*/) {}
@@ -232,14 +250,66 @@ int runPorts(QCommandLineParser & /*parser*/) {
         out(u"paired\t%1\t%2\t%3\n"_s.arg(
             device.address, device.connected ? u"connected"_s : u"not-connected"_s, device.name));
     if (!paired.isEmpty())
-        err(u"A paired device becomes port N with: sudo rfcomm bind N ADDRESS\n"_s);
+        err(u"Program a paired device with: tavrenode-prog program --bluetooth ADDRESS\n"
+            u"or make it port N with: sudo rfcomm bind N ADDRESS\n"_s);
     return 0;
+}
+
+int runScan(QCommandLineParser &parser) {
+    const std::optional<qint64> seconds =
+        parser.isSet(u"seconds"_s) ? count(parser.value(u"seconds"_s), 0, 3600) : 10;
+    if (!seconds)
+        return fail(
+            u"--seconds %1: give a whole number from 0 to 3600"_s.arg(parser.value(u"seconds"_s)));
+    QString failure;
+    const BluetoothLinks *links = systemBluetoothLinks(&failure);
+    const QList<FoundModule> found =
+        links ? links->scan(std::chrono::seconds(*seconds), &g_cancel, &failure)
+              : QList<FoundModule>();
+    if (!failure.isEmpty()) {
+        err(u"tavrenode-prog: no search: %1\n"_s.arg(failure));
+        return kOpenFailed;
+    }
+    const QString prefix = parser.value(u"name-prefix"_s);
+    for (const FoundModule &module : found) {
+        if (!module.name.startsWith(prefix))
+            continue;
+        if (parser.isSet(u"json"_s)) {
+            const QJsonObject object{
+                {u"address"_s, module.address},
+                {u"paired"_s, module.paired},
+                {u"rssi"_s, module.rssi ? QJsonValue(*module.rssi) : QJsonValue()},
+                {u"name"_s, module.name},
+                {u"serial_port"_s, module.serialPort}};
+            out(QString::fromUtf8(QJsonDocument(object).toJson(QJsonDocument::Compact)) + u'\n');
+        } else {
+            out(u"%1\t%2\t%3\t%4\t%5\n"_s.arg(
+                module.address, module.paired ? u"paired"_s : u"new"_s,
+                module.rssi ? QString::number(*module.rssi) : u"-"_s,
+                module.serialPort ? u"serial-port"_s : u"no-serial-port"_s, module.name));
+        }
+    }
+    return g_cancel ? kInterrupted : 0;
 }
 
 int runProgram(QCommandLineParser &parser) {
     RunOptions options;
-    if (parser.isSet(u"port"_s) && parser.isSet(u"device"_s))
-        return fail(u"--port and --device both name the port; give one"_s);
+    const int linkOptions = int(parser.isSet(u"port"_s)) + int(parser.isSet(u"device"_s)) +
+                            int(parser.isSet(u"bluetooth"_s));
+    if (linkOptions > 1)
+        return fail(u"--port, --device and --bluetooth each say where the module is; give one"_s);
+    if (parser.isSet(u"bluetooth"_s) && !isBluetoothAddress(parser.value(u"bluetooth"_s)))
+        return fail(u"--bluetooth %1: give the module's address as six pairs of hexadecimal "
+                    u"digits, such as 00:1A:7D:DA:71:13"_s.arg(parser.value(u"bluetooth"_s)));
+    if (parser.isSet(u"bluetooth"_s) && parser.isSet(u"wait"_s))
+        return fail(u"--wait watches a serial device; --bluetooth connects when it is time"_s);
+    if ((parser.isSet(u"pair-pin"_s) || parser.isSet(u"keep-paired"_s)) &&
+        !parser.isSet(u"bluetooth"_s))
+        return fail(u"--pair-pin and --keep-paired go with --bluetooth"_s);
+    // BlueZ passes a legacy PIN of 1 to 16 characters.
+    if (parser.isSet(u"pair-pin"_s) &&
+        (parser.value(u"pair-pin"_s).isEmpty() || parser.value(u"pair-pin"_s).size() > 16))
+        return fail(u"--pair-pin: give 1 to 16 characters"_s);
     if (parser.isSet(u"units"_s) && parser.isSet(u"count"_s))
         return fail(u"--units and --count both make a batch; give one"_s);
     // Each number option, or its default; the first one out of range is the fault.
@@ -265,6 +335,9 @@ int runProgram(QCommandLineParser &parser) {
     if (parser.isSet(u"port"_s))
         options.port = std::int32_t(port);
     options.device = parser.value(u"device"_s);
+    options.bluetooth = parser.value(u"bluetooth"_s).toUpper();
+    options.pairPin = parser.value(u"pair-pin"_s);
+    options.keepPaired = parser.isSet(u"keep-paired"_s);
     options.timeout = std::chrono::milliseconds(timeout);
     options.batch = parser.isSet(u"units"_s) || parser.isSet(u"count"_s);
     options.wait = parser.isSet(u"wait"_s);
@@ -306,7 +379,7 @@ int runProgram(QCommandLineParser &parser) {
             planned.append({first + i, std::get<ModuleSettings>(settings), {}});
         }
     }
-    if (options.device.isEmpty() && !options.port) {
+    if (options.device.isEmpty() && options.bluetooth.isEmpty() && !options.port) {
         for (const PlannedUnit &unit : planned) {
             if (const std::optional<SettingsProblem> problem =
                     checkSettings(unit.settings, PortUse::Used))
@@ -326,6 +399,8 @@ constexpr auto kCommands = std::to_array<Command>({
     {"profile", "Write the merged settings as a profile.", runProfile, profileOptions},
     {"ports", "List serial devices and paired Bluetooth devices that could lead to a module.",
      runPorts, noOptions},
+    {"scan", "Search for Bluetooth modules nearby; list them with the paired ones.", runScan,
+     scanOptions},
 });
 
 // The usage with the commands as the table has them, each summary wrapped under its name.

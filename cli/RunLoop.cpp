@@ -1,5 +1,6 @@
 #include "RunLoop.h"
 
+#include "BluetoothLinks.h"
 #include "CsvTable.h"
 #include "DeviceIdentity.h"
 #include "PortNaming.h"
@@ -53,15 +54,19 @@ struct ResultName {
 constexpr ResultName kResults[] = {
     {u"ok", TransferResult::Programmed, kProgrammed},
     {u"open-failed", TransferResult::OpenFailed, kOpenFailed},
+    {u"not-paired", TransferResult::OpenFailed, kNotPaired},
     {u"write-failed", TransferResult::WriteFailed, kWriteFailed},
     {u"read-failed", TransferResult::ReadFailed, kReadFailed},
     {u"wrong-acknowledgement", TransferResult::WrongAcknowledgement, kWrongAcknowledgement},
     {u"interrupted", TransferResult::Interrupted, kInterrupted},
 };
 
-const ResultName &describe(TransferResult result) {
+const ResultName &describe(const TransferOutcome &outcome) {
+    // Pairing has an exit code of its own: the fix is a PIN, not a port.
+    const bool pairing = outcome.openFailure == LinkOpenFailure::NotPaired ||
+                         outcome.openFailure == LinkOpenFailure::PairingRefused;
     for (const ResultName &entry : kResults) {
-        if (entry.result == result)
+        if (entry.result == outcome.result && (entry.exitCode == kNotPaired) == pairing)
             return entry;
     }
     return kResults[0];
@@ -85,6 +90,7 @@ struct Attempt {
     qint64 unit = 0;
     int number = 1;
     QString device;
+    QString address; // a Bluetooth module's; empty for a serial device
     QList<std::uint8_t> answers;
     TransferOutcome outcome;
     QByteArray sha256;
@@ -120,7 +126,7 @@ public:
     }
 
     void unitEnd(const Attempt &attempt, const PlannedUnit &unit) {
-        const ResultName &result = describe(attempt.outcome.result);
+        const ResultName &result = describe(attempt.outcome);
         const QList<UserMessage> messages = attempt.messages();
         const UserMessage first = messages.value(0);
         QStringList answers;
@@ -148,6 +154,7 @@ public:
                {u"unit"_s, attempt.unit},
                {u"attempt"_s, attempt.number},
                {u"device"_s, attempt.device},
+               {u"address"_s, attempt.address},
                {u"result"_s, QString::fromUtf16(result.name)},
                {u"message"_s, first.text},
                {u"detail"_s, first.detail},
@@ -174,8 +181,9 @@ public:
         }
         QStringList fields;
         if (fresh) {
-            fields << u"time"_s << u"unit"_s << u"device"_s << u"name"_s << u"pair-prefix"_s
-                   << u"result"_s << u"message"_s << u"attempts"_s << u"record-sha256"_s;
+            fields << u"time"_s << u"unit"_s << u"device"_s << u"address"_s << u"name"_s
+                   << u"pair-prefix"_s << u"result"_s << u"message"_s << u"attempts"_s
+                   << u"record-sha256"_s;
             if (m_options.reportPins)
                 fields << u"pin"_s;
             fields << m_metadataNames;
@@ -183,8 +191,8 @@ public:
             fields.clear();
         }
         fields << QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)
-               << QString::number(attempt.unit) << attempt.device << unit.settings.deviceName
-               << unit.settings.pairMatchPrefix << result << message
+               << QString::number(attempt.unit) << attempt.device << attempt.address
+               << unit.settings.deviceName << unit.settings.pairMatchPrefix << result << message
                << QString::number(attempt.number) << QString::fromLatin1(attempt.sha256);
         if (m_options.reportPins)
             fields << unit.settings.pin;
@@ -247,20 +255,42 @@ int programUnits(const QList<PlannedUnit> &units, const QStringList &metadataNam
     int lastExit = kProgrammed;
     bool interrupted = false;
 
+    const BluetoothLinks *bluetooth = nullptr;
+    if (!options.bluetooth.isEmpty()) {
+        QString whyNot;
+        if (!(bluetooth = systemBluetoothLinks(&whyNot))) {
+            toStderr(u"tavrenode-prog: Bluetooth cannot be used here: %1\n"_s.arg(whyNot));
+            return kOpenFailed;
+        }
+    }
+
     for (const PlannedUnit &unit : units) {
         ModuleSettings settings = unit.settings;
         if (options.port)
             settings.comPort = *options.port;
-        const std::unique_ptr<ModuleLink> link =
-            options.device.isEmpty()
-                ? std::make_unique<SerialLink>(naming, settings.comPort)
-                : std::make_unique<SerialLink>(naming, settings.comPort, options.device);
+        std::unique_ptr<ModuleLink> link;
+        if (bluetooth)
+            link = bluetooth->link(
+                {options.bluetooth, options.pairPin, options.keepPaired, options.timeout,
+                 u"Give its PIN with --pair-pin PIN to pair it first."_s, &cancel});
+        else if (options.device.isEmpty())
+            link = std::make_unique<SerialLink>(naming, settings.comPort);
+        else
+            link = std::make_unique<SerialLink>(naming, settings.comPort, options.device);
         const QString path = link->target();
+        const auto attemptOf = [&](int number) {
+            Attempt attempt;
+            attempt.unit = unit.number;
+            attempt.number = number;
+            attempt.device = path;
+            attempt.address = options.bluetooth;
+            return attempt;
+        };
         bool done = false;
         QByteArray identity;
         for (int attempt = 1; !done && !interrupted; ++attempt) {
             if (options.wait && (identity = waitForDevice(*link, cancel, out)).isEmpty()) {
-                Attempt never{unit.number, attempt, path, {}, {}, {}, 0, {}};
+                Attempt never = attemptOf(attempt);
                 never.outcome.result = TransferResult::Interrupted;
                 never.interruptedDetail = u"Waiting for the device."_s;
                 out.unitEnd(never, unit);
@@ -270,8 +300,9 @@ int programUnits(const QList<PlannedUnit> &units, const QStringList &metadataNam
             out.event({{u"event"_s, u"unit-start"_s},
                        {u"unit"_s, unit.number},
                        {u"attempt"_s, attempt},
-                       {u"device"_s, path}});
-            Attempt record{unit.number, attempt, path, {}, {}, {}, 0, {}};
+                       {u"device"_s, path},
+                       {u"address"_s, options.bluetooth}});
+            Attempt record = attemptOf(attempt);
             BlockHooks hooks;
             hooks.cancel = &cancel;
             hooks.answered = [&](int block, std::uint8_t answer) {
@@ -298,7 +329,7 @@ int programUnits(const QList<PlannedUnit> &units, const QStringList &metadataNam
             record.interruptedDetail =
                 u"Block %1 of %2 was under way."_s.arg(record.outcome.block).arg(kBlockCount);
             out.unitEnd(record, unit);
-            lastExit = describe(record.outcome.result).exitCode;
+            lastExit = describe(record.outcome).exitCode;
 
             if (record.outcome.result == TransferResult::Interrupted) {
                 interrupted = true;

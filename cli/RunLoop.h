@@ -22,6 +22,7 @@ enum Exit : int {
     kWriteFailed = 4,
     kReadFailed = 5,
     kWrongAcknowledgement = 6,
+    kNotPaired = 7, // a Bluetooth module that is not paired, or refused the pairing PIN
     kInterrupted = 130,
 };
 
@@ -31,6 +32,9 @@ inline constexpr std::chrono::milliseconds kRetryDelay = 1s;
 struct RunOptions {
     std::optional<std::int32_t> port; // --port: in place of the settings' port
     QString device;                   // --device: any serial device
+    QString bluetooth;                // --bluetooth: the module's address, no serial device
+    QString pairPin;                  // --pair-pin: pairs a module that is not paired
+    bool keepPaired = false;          // --keep-paired: keep a pairing the run made
     std::chrono::milliseconds timeout = kPortTimeout;
     bool batch = false; // --units or --count: exit 1 for any failure
     bool wait = false;

@@ -1,3 +1,4 @@
+#include "BluetoothLinks.h"
 #include "BluezDevices.h"
 
 #include <algorithm>
@@ -19,8 +20,6 @@ namespace {
 
 const auto kBluez = u"org.bluez"_s;
 const auto kDeviceInterface = u"org.bluez.Device1"_s;
-// The Serial Port Profile's service class.
-constexpr auto kSerialPortUuid = u"00001101-0000-1000-8000-00805f9b34fb";
 
 // One device's properties, as BlueZ gives them, if it is paired and offers a serial port.
 std::optional<PairedSerialDevice> serialDevice(const QVariantMap &properties) {

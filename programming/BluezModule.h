@@ -1,5 +1,6 @@
 #pragma once
 
+#include "BluetoothLinks.h"
 #include "PortNaming.h"
 
 namespace tavrenode::bluez_module {
@@ -9,5 +10,8 @@ namespace tavrenode::bluez_module {
 inline constexpr auto kRelativePath = "../lib/tavrenode-config/modules/tavrenode-bluez.so";
 inline constexpr auto kEntry = "tavrenode_bluez_serial_devices";
 using Entry = void (*)(QList<PairedSerialDevice> *devices);
+// The links over BlueZ on the system bus, made on first use and kept while the program runs.
+inline constexpr auto kLinksEntry = "tavrenode_bluez_links";
+using LinksEntry = const BluetoothLinks *(*)();
 
 } // namespace tavrenode::bluez_module

@@ -14,10 +14,12 @@ namespace tavrenode {
 // Why a link to a module would not open.
 enum class LinkOpenFailure : std::uint8_t {
     None,
-    NotFound,     // nothing there
-    NoPermission, // the user may not use it
-    Busy,         // another program has it
-    NotSerial,    // it is not a serial device
+    NotFound,       // nothing there
+    NoPermission,   // the user may not use it
+    Busy,           // another program has it
+    NotSerial,      // it is not a serial device, or offers no serial port
+    NotPaired,      // a Bluetooth module that is not paired, and no PIN to pair it with
+    PairingRefused, // the module would not pair with the PIN given
     Other,
 };
 
@@ -34,7 +36,8 @@ class ModuleLink {
 public:
     virtual ~ModuleLink() = default;
 
-    // How messages name the link: "COM4", or the device path the user gave.
+    // How messages name the link: "COM4", the device path the user gave, or the module's
+    // Bluetooth address.
     [[nodiscard]] virtual QString name() const = 0;
     // Where it leads: the device path, or the module's address.
     [[nodiscard]] virtual QString target() const = 0;

@@ -29,6 +29,10 @@ public:
     // writeTimeout where the system does not return at once (Windows' synchronous port).
     // On failure, openFailure() says what kind and errorString() in the system's words.
     [[nodiscard]] bool openPort(const QString &path, std::chrono::milliseconds writeTimeout);
+    // Unix: takes over a connected stream socket as the device (an RFCOMM channel that
+    // BlueZ handed over): the same reads, writes and waits, without a lock file or a line
+    // discipline. The device owns fd from here on.
+    void adoptSocket(int fd);
     [[nodiscard]] OpenFailure openFailure() const { return m_openFailure; }
     // Discards whatever waits to be sent or read, in the system and here.
     void purge();

@@ -67,6 +67,7 @@ int pollOnce(int fd, short events, const QDeadlineTimer &deadline, short &revent
 
 struct SerialDevice::Port {
     int fd = -1;
+    bool terminal = true; // false for a socket: no line discipline to set or put back
     termios saved{};
     std::unique_ptr<QLockFile> lock;
     QByteArray pending; // accepted by write(), not yet taken by the system
@@ -155,12 +156,27 @@ bool SerialDevice::openPort(const QString &path, std::chrono::milliseconds /*wri
     return true;
 }
 
+void SerialDevice::adoptSocket(int fd) {
+    close();
+    m_openFailure = OpenFailure::None;
+    m_linkLost = false;
+    m_received.clear();
+    m_port = std::make_unique<Port>();
+    m_port->fd = fd;
+    m_port->terminal = false;
+    ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
+    ::fcntl(fd, F_SETFD, FD_CLOEXEC);
+    QIODevice::open(QIODevice::ReadWrite | QIODevice::Unbuffered);
+}
+
 void SerialDevice::close() {
     if (isOpen())
         QIODevice::close();
     if (!m_port)
         return;
-    if (m_port->fd >= 0) {
+    if (m_port->fd >= 0 && !m_port->terminal) {
+        ::close(m_port->fd);
+    } else if (m_port->fd >= 0) {
         // The line discipline as it was; on a device that has gone this fails, harmlessly.
         ::tcsetattr(m_port->fd, TCSANOW, &m_port->saved);
         ::ioctl(m_port->fd, TIOCNXCL);
@@ -172,7 +188,14 @@ void SerialDevice::close() {
 void SerialDevice::purge() {
     if (!m_port || m_port->fd < 0)
         return;
-    ::tcflush(m_port->fd, TCIOFLUSH);
+    if (m_port->terminal) {
+        ::tcflush(m_port->fd, TCIOFLUSH);
+    } else {
+        // A socket has no queue to flush: what has arrived is read and dropped.
+        std::array<char, 256> buffer{};
+        while (::read(m_port->fd, buffer.data(), buffer.size()) > 0) {
+        }
+    }
     m_port->pending.clear();
     m_received.clear();
 }

@@ -10,3 +10,10 @@
         static_cast<void>(QTest::qWaitFor([&] { return (actual) == (expected); }, 5000));          \
         QCOMPARE(actual, expected);                                                                \
     } while (false)
+
+// QTRY_VERIFY2, for the same reason.
+#define TRY_VERIFY2(condition, message)                                                            \
+    do {                                                                                           \
+        static_cast<void>(QTest::qWaitFor([&] { return bool(condition); }, 5000));                 \
+        QVERIFY2(condition, message);                                                              \
+    } while (false)

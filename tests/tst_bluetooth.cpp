@@ -1,9 +1,11 @@
-// The paired Bluetooth devices the failure detail and "tavrenode-prog ports" offer, from
-// BlueZ played by python-dbusmock on a bus of the test's own. The machine's system bus is
-// never used: the test points DBUS_SYSTEM_BUS_ADDRESS at its own bus before anything
-// connects.
+// Bluetooth through BlueZ, played by python-dbusmock on a bus of the test's own with the
+// modules of tools/bluez_modules.py: the paired devices the failure detail and
+// "tavrenode-prog ports" offer, and programming modules straight over BlueZ's profile and
+// agent API. The machine's system bus is never used: the test points
+// DBUS_SYSTEM_BUS_ADDRESS at its own bus before anything connects.
 #include "BluezDevices.h"
 #include "ProgRun.h"
+#include "TryCompare.h"
 
 #include <csignal>
 #include <sys/prctl.h>
@@ -18,6 +20,10 @@
 #include <QTest>
 
 using namespace Qt::StringLiterals;
+
+// What BlueZ has of the module after the run.
+enum class Afterwards { Paired, Gone, Unpaired };
+Q_DECLARE_METATYPE(Afterwards)
 
 namespace {
 
@@ -86,6 +92,9 @@ private Q_SLOTS:
     void noBluez();
     void portsListsThePairedModule();
     void openFailureOffersTheBindCommand();
+    void programOverBluetooth_data();
+    void programOverBluetooth();
+    void scanListsModules();
 
 private:
     using Run = ProgRun;
@@ -110,7 +119,10 @@ void TestBluetooth::initTestCase() {
 
     m_bluez.setProcessChannelMode(QProcess::ForwardedErrorChannel);
     endWithTheTest(m_bluez);
-    m_bluez.start(u"/usr/bin/python3"_s, {u"-m"_s, u"dbusmock"_s, u"--template"_s, u"bluez5"_s});
+    m_bluez.start(u"/usr/bin/python3"_s,
+                  {u"-m"_s, u"dbusmock"_s, u"--template"_s,
+                   QStringLiteral(TAVRENODE_BLUEZ_TEMPLATE), u"--parameters"_s,
+                   u"{\"simulator\": \"%1\"}"_s.arg(QStringLiteral(TAVRENODE_SIM_PATH))});
     QVERIFY(m_bluez.waitForStarted());
     QDBusConnectionInterface *bus = QDBusConnection::systemBus().interface();
     QVERIFY(bus);
@@ -200,6 +212,156 @@ void TestBluetooth::openFailureOffersTheBindCommand() {
     QVERIFY2(run.err.contains(module), qPrintable(run.err));
     QVERIFY2(!run.err.contains(u"Headset"_s) && !run.err.contains(u"Gate 8"_s),
              qPrintable(run.err));
+}
+
+namespace {
+
+// The module's log as the mock writes it: what it was asked, and what it received.
+QString moduleLog(const QString &path) {
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? QString::fromUtf8(file.readAll()) : QString();
+}
+
+// The device's properties, as BlueZ has them now; empty once it is gone.
+QVariantMap deviceProperties(const QString &address) {
+    const QString path = u"/org/bluez/hci0/dev_"_s + QString(address).replace(u':', u'_');
+    const QDBusMessage reply =
+        mockCall(path, u"org.freedesktop.DBus.Properties"_s, u"GetAll"_s, {u"org.bluez.Device1"_s});
+    return reply.type() == QDBusMessage::ReplyMessage
+               ? qdbus_cast<QVariantMap>(reply.arguments().value(0))
+               : QVariantMap();
+}
+
+} // namespace
+
+void TestBluetooth::programOverBluetooth_data() {
+    QTest::addColumn<bool>("paired");        // before the run
+    QTest::addColumn<QStringList>("faults"); // the simulator's
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<int>("exitCode");
+    QTest::addColumn<QString>("message"); // on stderr
+    QTest::addColumn<QStringList>("log"); // in the module's log, in this order
+    QTest::addColumn<Afterwards>("afterwards");
+
+    const QStringList pin{u"--pair-pin"_s, u"8642"_s};
+    // (the simulator prints a record after its last answer, so it may come after the end)
+    const QStringList programmed{u"connected"_s, u"record 1"_s};
+    QTest::newRow("a paired module") << true << QStringList() << QStringList() << 0 << QString()
+                                     << programmed << Afterwards::Paired;
+    QTest::newRow("a new module, paired and forgotten")
+        << false << QStringList() << pin << 0 << QString()
+        << QStringList{u"paired"_s, u"connected"_s, u"record 1"_s} << Afterwards::Gone;
+    QTest::newRow("a new module kept paired")
+        << false << QStringList() << pin + QStringList{u"--keep-paired"_s} << 0 << QString()
+        << QStringList{u"paired"_s, u"record 1"_s} << Afterwards::Paired;
+    QTest::newRow("a wrong PIN") << false << QStringList()
+                                 << QStringList{u"--pair-pin"_s, u"1111"_s} << 7
+                                 << u"The module refused the pairing PIN"_s
+                                 << QStringList{u"pairing refused: wrong PIN"_s}
+                                 << Afterwards::Unpaired;
+    QTest::newRow("no PIN") << false << QStringList() << QStringList() << 7
+                            << u"is not paired with this computer.\n\n    Give its PIN with "
+                               u"--pair-pin PIN"_s
+                            << QStringList() << Afterwards::Unpaired;
+    QTest::newRow("a wrong acknowledgement")
+        << true << QStringList{u"--block"_s, u"2"_s, u"--reply"_s, u"0x0f"_s} << QStringList() << 6
+        << u"The module answered block 2 with 0x0f instead of 0x55."_s
+        << QStringList{u"connected"_s, u"block 2 received"_s, u"disconnected"_s}
+        << Afterwards::Paired;
+    QTest::newRow("a hang-up") << true
+                               << QStringList{u"--block"_s, u"1"_s, u"--reply"_s, u"hangup"_s}
+                               << QStringList() << 5 << u"The link to the module was lost"_s
+                               << QStringList{u"connected"_s, u"disconnected"_s}
+                               << Afterwards::Paired;
+    QTest::newRow("a foreign caller's connection")
+        << true << QStringList() << QStringList{u"intruder"_s} << 0 << QString()
+        << QStringList{u"intruder got org.bluez.Error.Rejected; its descriptor closed"_s,
+                       u"record 1"_s}
+        << Afterwards::Paired;
+}
+
+void TestBluetooth::programOverBluetooth() {
+    QFETCH(bool, paired);
+    QFETCH(QStringList, faults);
+    QFETCH(QStringList, options);
+    QFETCH(int, exitCode);
+    QFETCH(QString, message);
+    QFETCH(QStringList, log);
+    QFETCH(Afterwards, afterwards);
+
+    // A module of the row's own: its address from the row's number.
+    static int rows = 0;
+    const QString address = u"00:1A:7D:DA:72:%1"_s.arg(++rows, 2, 10, QLatin1Char('0'));
+    const QString logPath = m_folder.filePath(u"module-%1.log"_s.arg(rows));
+    QCOMPARE(mockCall(u"/"_s, u"org.bluez.Mock"_s, u"AddModule"_s,
+                      {u"hci0"_s, address, u"Tavrenode %1"_s.arg(rows), paired, u"8642"_s, faults,
+                       logPath})
+                 .type(),
+             QDBusMessage::ReplyMessage);
+    if (options.removeAll(u"intruder"_s) > 0)
+        QCOMPARE(mockCall(u"/"_s, u"org.bluez.Mock"_s, u"AddIntruder"_s, {address}).type(),
+                 QDBusMessage::ReplyMessage);
+
+    const Run run = prog(QStringList{u"program"_s, u"--defaults"_s, u"--bluetooth"_s, address,
+                                     u"--timeout"_s, u"500"_s, u"--json"_s} +
+                             options,
+                         m_bus.address());
+    QVERIFY2(run.exitCode == exitCode, qPrintable(run.err));
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    // The pairing PIN is never shown, in text or JSON.
+    QVERIFY2(!run.out.contains(u"8642"_s) && !run.err.contains(u"8642"_s), qPrintable(run.err));
+    QVERIFY2(run.out.contains(u"\"address\":\"%1\""_s.arg(address)), qPrintable(run.out));
+
+    // The mock writes its log as the calls come; the last lines may follow the exit.
+    const auto inOrder = [&] {
+        const QString text = moduleLog(logPath);
+        qsizetype from = 0;
+        for (const QString &line : log) {
+            if ((from = text.indexOf(line, from)) < 0)
+                return false;
+        }
+        return true;
+    };
+    TRY_VERIFY2(inOrder(), qPrintable(moduleLog(logPath)));
+    if (exitCode == 7)
+        QVERIFY2(!moduleLog(logPath).contains(u"connected"_s), "nothing was sent");
+    else
+        TRY_VERIFY2(moduleLog(logPath).contains(u"disconnected"_s), "the link was ended");
+    const QVariantMap device = deviceProperties(address);
+    switch (afterwards) {
+    case Afterwards::Paired:
+        QVERIFY(device.value(u"Paired"_s).toBool());
+        break;
+    case Afterwards::Gone:
+        QVERIFY2(device.isEmpty(), "the pairing the run made is gone");
+        break;
+    case Afterwards::Unpaired:
+        QVERIFY(!device.isEmpty() && !device.value(u"Paired"_s).toBool());
+        break;
+    }
+}
+
+void TestBluetooth::scanListsModules() {
+    const Run scan =
+        prog({u"scan"_s, u"--seconds"_s, u"0"_s, u"--name-prefix"_s, u"Gate"_s}, m_bus.address());
+    QCOMPARE(scan.exitCode, 0);
+    // The paired module, and the one nearby that is new; the headset's name does not match.
+    QCOMPARE(scan.out, u"%1\tpaired\t-79\tserial-port\tGate 7\n"
+                       u"00:1A:7D:DA:71:99\tnew\t-79\tserial-port\tGate 8\n"_s.arg(kModule));
+    const Run json =
+        prog({u"scan"_s, u"--seconds"_s, u"0"_s, u"--name-prefix"_s, u"Gate 8"_s, u"--json"_s},
+             m_bus.address());
+    QCOMPARE(json.out, u"{\"address\":\"00:1A:7D:DA:71:99\",\"name\":\"Gate 8\",\"paired\":false,"
+                       u"\"rssi\":-79,\"serial_port\":true}\n"_s);
+    const Run unknown = prog({u"program"_s, u"--defaults"_s, u"--bluetooth"_s,
+                              u"00:1A:7D:DA:7F:7F"_s, u"--timeout"_s, u"300"_s},
+                             m_bus.address());
+    QCOMPARE(unknown.exitCode, 3);
+    QVERIFY2(unknown.err.contains(u"No Bluetooth device with the address 00:1A:7D:DA:7F:7F"_s),
+             qPrintable(unknown.err));
+    const Run malformed =
+        prog({u"program"_s, u"--defaults"_s, u"--bluetooth"_s, u"00:1A:7D"_s}, m_bus.address());
+    QCOMPARE(malformed.exitCode, 2);
 }
 
 TestBluetooth::Run TestBluetooth::prog(const QStringList &arguments, const QString &systemBus) {

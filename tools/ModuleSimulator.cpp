@@ -46,6 +46,10 @@ ModuleSimulator::ModuleSimulator() {
     }
 }
 
+ModuleSimulator::ModuleSimulator(int connectedSocket)
+    : m_master(connectedSocket)
+    , m_socket(true) {}
+
 ModuleSimulator::~ModuleSimulator() {
     hangUp();
 }
@@ -105,7 +109,7 @@ void ModuleSimulator::serve(const std::atomic<bool> &stop, const Callbacks &call
         if (count <= 0) {
             // EIO or POLLHUP: the device end was closed, so that run of the tool is over.
             endOfRun();
-            if (hangUpPending) {
+            if (hangUpPending || m_socket) {
                 hangUp();
                 return;
             }

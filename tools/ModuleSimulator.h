@@ -49,6 +49,9 @@ public:
 
     // Opens the pseudo-terminal; throws std::system_error when the system has none to give.
     ModuleSimulator();
+    // Plays the module on one end of a connected stream socket instead, as BlueZ's RFCOMM
+    // socket is; the run, and serve(), end when the other side closes it.
+    explicit ModuleSimulator(int connectedSocket);
     ~ModuleSimulator();
     ModuleSimulator(const ModuleSimulator &) = delete;
     ModuleSimulator &operator=(const ModuleSimulator &) = delete;
@@ -71,6 +74,7 @@ private:
     static bool pause(std::chrono::milliseconds delay, const std::atomic<bool> &stop);
 
     int m_master = -1;
+    bool m_socket = false;
     std::string m_devicePath;
     SimScript m_script;
 };

@@ -41,6 +41,7 @@ void usage(std::FILE *to) {
         "usage: tavrenode-sim [--link N | --link-path PATH] [--block K --reply "
         "ack|none|hangup|0xHH] [--records R]\n"
         "                     [--line [--pause MS] [--fault UNIT:BLOCK:REPLY]...]\n"
+        "                     [--socket FD]\n"
         "\n"
         "  --link N     make /dev/rfcommN a link to the simulator (needs root), removed on exit\n"
         "  --link-path PATH  the same link anywhere else\n"
@@ -51,7 +52,9 @@ void usage(std::FILE *to) {
         "  --line       a line of modules: after each run the link drops and the next module\n"
         "               comes back at the same port (and device path, with --link)\n"
         "  --pause MS   how long the line takes to bring the next module (default 300)\n"
-        "  --fault U:K:R  module U (from 1) answers block K with R, as --reply does\n",
+        "  --fault U:K:R  module U (from 1) answers block K with R, as --reply does\n"
+        "  --socket FD  serve one run on the connected stream socket FD (as BlueZ hands an\n"
+        "               RFCOMM channel over) instead of a pseudo-terminal\n",
         to);
 }
 
@@ -143,6 +146,7 @@ bool parseFault(std::string_view text, std::map<long, SimScript> &faults) {
 
 int main(int argc, char **argv) {
     std::optional<long> link;
+    std::optional<long> socket;
     std::string linkPath;
     long records = 0;
     bool line = false;
@@ -170,6 +174,8 @@ int main(int argc, char **argv) {
         if (value && arg == "--link" && (parsed = number(value)) && *parsed >= 0) {
             link = parsed;
             linkPath = "/dev/rfcomm" + std::to_string(*parsed);
+        } else if (value && arg == "--socket" && (parsed = number(value)) && *parsed >= 0) {
+            socket = parsed;
         } else if (value && arg == "--link-path" && *value) {
             linkPath = value;
         } else if (value && arg == "--block" && (parsed = number(value)) && *parsed >= 1 &&
@@ -198,8 +204,24 @@ int main(int argc, char **argv) {
     sigaction(SIGTERM, &action, nullptr);
     sigaction(SIGHUP, &action, nullptr);
 
+    ModuleSimulator::Callbacks callbacks;
+    long received = 0;
+    callbacks.onBlock = [](int block, std::span<const std::uint8_t>) {
+        std::printf("block %d received\n", block);
+        std::fflush(stdout);
+    };
+    callbacks.onRecord = [&](const ConfigRecord &record) {
+        std::printf("record %ld\n%s\n", ++received, describeRecord(record).c_str());
+        std::fflush(stdout);
+    };
+    if (socket) {
+        ModuleSimulator simulator{static_cast<int>(*socket)};
+        simulator.setScript(script);
+        simulator.serve(g_stop, callbacks);
+        return 0;
+    }
+
     try {
-        long received = 0;
         for (long module = 1; !g_stop; ++module) {
             ModuleSimulator simulator;
             const auto fault = faults.find(module);
@@ -218,15 +240,6 @@ int main(int argc, char **argv) {
             }
             std::fflush(stdout);
 
-            ModuleSimulator::Callbacks callbacks;
-            callbacks.onBlock = [](int block, std::span<const std::uint8_t>) {
-                std::printf("block %d received\n", block);
-                std::fflush(stdout);
-            };
-            callbacks.onRecord = [&](const ConfigRecord &record) {
-                std::printf("record %ld\n%s\n", ++received, describeRecord(record).c_str());
-                std::fflush(stdout);
-            };
             // Ending straight after the last acknowledgement would hang up under the tool's
             // feet before it has read it; wait until it has closed the port. On a line, each
             // run is the module's only one.

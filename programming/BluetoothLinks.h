@@ -1,0 +1,59 @@
+#pragma once
+
+#include "ModuleLink.h"
+
+#include <atomic>
+#include <chrono>
+#include <memory>
+#include <optional>
+
+#include <QList>
+#include <QString>
+
+namespace tavrenode {
+
+// The Serial Port Profile's service class, which a module offers.
+inline constexpr auto kSerialPortUuid = u"00001101-0000-1000-8000-00805f9b34fb";
+
+// Six pairs of hexadecimal digits separated by colons, as BlueZ writes addresses.
+[[nodiscard]] bool isBluetoothAddress(const QString &text);
+
+// A module to reach straight over Bluetooth, and how.
+struct BluetoothTarget {
+    QString address;
+    QString pin;             // pairs the module with it when it is not paired; never shown
+    bool keepPaired = false; // keep a pairing this link made when it closes
+    // How long the module may take to show up when the system does not know it yet.
+    std::chrono::milliseconds findTimeout{10000};
+    // What the user is told to do when the module is not paired and no PIN was given.
+    QString notPairedAdvice;
+    const std::atomic<bool> *cancel = nullptr; // stops a wait at once when set
+};
+
+// A module as a search sees it.
+struct FoundModule {
+    QString address;
+    QString name;
+    bool paired = false;
+    std::optional<int> rssi; // dBm, while it is in range
+    bool serialPort = false; // offers the Serial Port service
+    friend bool operator==(const FoundModule &, const FoundModule &) = default;
+};
+
+// Links to modules over the system's own Bluetooth stack.
+class BluetoothLinks {
+public:
+    virtual ~BluetoothLinks() = default;
+    [[nodiscard]] virtual std::unique_ptr<ModuleLink> link(const BluetoothTarget &target) const = 0;
+    // The paired modules and those found within `duration`, in the order of their addresses;
+    // `failure` says why there are none when the stack could not be asked.
+    [[nodiscard]] virtual QList<FoundModule> scan(std::chrono::milliseconds duration,
+                                                  const std::atomic<bool> *cancel,
+                                                  QString *failure) const = 0;
+};
+
+// The system's Bluetooth links, loaded when first asked for; null where the system has
+// none that the tool can use, with the reason in whyNot.
+[[nodiscard]] const BluetoothLinks *systemBluetoothLinks(QString *whyNot);
+
+} // namespace tavrenode
