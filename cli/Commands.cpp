@@ -105,6 +105,10 @@ void programOptions(QCommandLineParser &parser) {
          u"The module at this Bluetooth address, through BlueZ: no serial "_s
          u"device needed."_s,
          u"ADDRESS"_s},
+        {u"bluetooth-line"_s, u"A line of modules over Bluetooth: each unit is the next module "_s
+                              u"found whose name starts with --name-prefix."_s},
+        {u"name-prefix"_s, u"What the line's modules are called (the start of the name)."_s,
+         u"TEXT"_s},
         {u"pair-pin"_s, u"Pair the module with this PIN first when it is not paired."_s, u"PIN"_s},
         {u"keep-paired"_s, u"Keep a pairing that the run made (default: removed)."_s},
         {u"timeout"_s,
@@ -294,18 +298,25 @@ int runScan(QCommandLineParser &parser) {
 
 int runProgram(QCommandLineParser &parser) {
     RunOptions options;
+    const bool line = parser.isSet(u"bluetooth-line"_s);
+    const bool overBluetooth = parser.isSet(u"bluetooth"_s) || line;
     const int linkOptions = int(parser.isSet(u"port"_s)) + int(parser.isSet(u"device"_s)) +
-                            int(parser.isSet(u"bluetooth"_s));
+                            int(parser.isSet(u"bluetooth"_s)) + int(line);
     if (linkOptions > 1)
-        return fail(u"--port, --device and --bluetooth each say where the module is; give one"_s);
+        return fail(u"--port, --device, --bluetooth and --bluetooth-line each say where the "
+                    u"module is; give one"_s);
+    if (line != parser.isSet(u"name-prefix"_s) ||
+        (line && parser.value(u"name-prefix"_s).isEmpty()))
+        return fail(u"--bluetooth-line needs --name-prefix TEXT, the start of the modules' "
+                    u"names, and --name-prefix goes with it"_s);
     if (parser.isSet(u"bluetooth"_s) && !isBluetoothAddress(parser.value(u"bluetooth"_s)))
         return fail(u"--bluetooth %1: give the module's address as six pairs of hexadecimal "
                     u"digits, such as 00:1A:7D:DA:71:13"_s.arg(parser.value(u"bluetooth"_s)));
-    if (parser.isSet(u"bluetooth"_s) && parser.isSet(u"wait"_s))
-        return fail(u"--wait watches a serial device; --bluetooth connects when it is time"_s);
-    if ((parser.isSet(u"pair-pin"_s) || parser.isSet(u"keep-paired"_s)) &&
-        !parser.isSet(u"bluetooth"_s))
-        return fail(u"--pair-pin and --keep-paired go with --bluetooth"_s);
+    if (overBluetooth && parser.isSet(u"wait"_s))
+        return fail(u"--wait watches a serial device; over Bluetooth the module is connected "
+                    u"when it is its turn"_s);
+    if ((parser.isSet(u"pair-pin"_s) || parser.isSet(u"keep-paired"_s)) && !overBluetooth)
+        return fail(u"--pair-pin and --keep-paired go with --bluetooth or --bluetooth-line"_s);
     // BlueZ passes a legacy PIN of 1 to 16 characters.
     if (parser.isSet(u"pair-pin"_s) &&
         (parser.value(u"pair-pin"_s).isEmpty() || parser.value(u"pair-pin"_s).size() > 16))
@@ -336,6 +347,8 @@ int runProgram(QCommandLineParser &parser) {
         options.port = std::int32_t(port);
     options.device = parser.value(u"device"_s);
     options.bluetooth = parser.value(u"bluetooth"_s).toUpper();
+    options.bluetoothLine = line;
+    options.namePrefix = parser.value(u"name-prefix"_s);
     options.pairPin = parser.value(u"pair-pin"_s);
     options.keepPaired = parser.isSet(u"keep-paired"_s);
     options.timeout = std::chrono::milliseconds(timeout);
@@ -379,7 +392,7 @@ int runProgram(QCommandLineParser &parser) {
             planned.append({first + i, std::get<ModuleSettings>(settings), {}});
         }
     }
-    if (options.device.isEmpty() && options.bluetooth.isEmpty() && !options.port) {
+    if (options.device.isEmpty() && !overBluetooth && !options.port) {
         for (const PlannedUnit &unit : planned) {
             if (const std::optional<SettingsProblem> problem =
                     checkSettings(unit.settings, PortUse::Used))

@@ -181,9 +181,10 @@ public:
         }
         QStringList fields;
         if (fresh) {
-            fields << u"time"_s << u"unit"_s << u"device"_s << u"address"_s << u"name"_s
-                   << u"pair-prefix"_s << u"result"_s << u"message"_s << u"attempts"_s
-                   << u"record-sha256"_s;
+            // The address came later than the rest, so it follows them.
+            fields << u"time"_s << u"unit"_s << u"device"_s << u"name"_s << u"pair-prefix"_s
+                   << u"result"_s << u"message"_s << u"attempts"_s << u"record-sha256"_s
+                   << u"address"_s;
             if (m_options.reportPins)
                 fields << u"pin"_s;
             fields << m_metadataNames;
@@ -191,9 +192,10 @@ public:
             fields.clear();
         }
         fields << QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)
-               << QString::number(attempt.unit) << attempt.device << attempt.address
-               << unit.settings.deviceName << unit.settings.pairMatchPrefix << result << message
-               << QString::number(attempt.number) << QString::fromLatin1(attempt.sha256);
+               << QString::number(attempt.unit) << attempt.device << unit.settings.deviceName
+               << unit.settings.pairMatchPrefix << result << message
+               << QString::number(attempt.number) << QString::fromLatin1(attempt.sha256)
+               << attempt.address;
         if (m_options.reportPins)
             fields << unit.settings.pin;
         fields << unit.metadata;
@@ -256,7 +258,8 @@ int programUnits(const QList<PlannedUnit> &units, const QStringList &metadataNam
     bool interrupted = false;
 
     const BluetoothLinks *bluetooth = nullptr;
-    if (!options.bluetooth.isEmpty()) {
+    QStringList programmedModules; // on a line, in this run
+    if (!options.bluetooth.isEmpty() || options.bluetoothLine) {
         QString whyNot;
         if (!(bluetooth = systemBluetoothLinks(&whyNot))) {
             toStderr(u"tavrenode-prog: Bluetooth cannot be used here: %1\n"_s.arg(whyNot));
@@ -268,11 +271,34 @@ int programUnits(const QList<PlannedUnit> &units, const QStringList &metadataNam
         ModuleSettings settings = unit.settings;
         if (options.port)
             settings.comPort = *options.port;
+        QString address = options.bluetooth;
+        if (options.bluetoothLine) {
+            out.say(u"unit %1: looking for a module named %2..."_s.arg(unit.number)
+                        .arg(options.namePrefix));
+            QString failure;
+            const std::optional<FoundModule> module =
+                bluetooth->nextModule(options.namePrefix, programmedModules, &cancel, &failure);
+            if (!module) {
+                if (!cancel) {
+                    toStderr(u"tavrenode-prog: no search for modules: %1\n"_s.arg(failure));
+                    return kOpenFailed;
+                }
+                Attempt never;
+                never.unit = unit.number;
+                never.outcome.result = TransferResult::Interrupted;
+                never.interruptedDetail = u"Looking for the next module."_s;
+                out.unitEnd(never, unit);
+                interrupted = true;
+                break;
+            }
+            address = module->address;
+            out.say(u"unit %1: %2 at %3"_s.arg(unit.number).arg(module->name, address));
+        }
         std::unique_ptr<ModuleLink> link;
         if (bluetooth)
-            link = bluetooth->link(
-                {options.bluetooth, options.pairPin, options.keepPaired, options.timeout,
-                 u"Give its PIN with --pair-pin PIN to pair it first."_s, &cancel});
+            link =
+                bluetooth->link({address, options.pairPin, options.keepPaired, options.timeout,
+                                 u"Give its PIN with --pair-pin PIN to pair it first."_s, &cancel});
         else if (options.device.isEmpty())
             link = std::make_unique<SerialLink>(naming, settings.comPort);
         else
@@ -283,7 +309,7 @@ int programUnits(const QList<PlannedUnit> &units, const QStringList &metadataNam
             attempt.unit = unit.number;
             attempt.number = number;
             attempt.device = path;
-            attempt.address = options.bluetooth;
+            attempt.address = address;
             return attempt;
         };
         bool done = false;
@@ -301,7 +327,7 @@ int programUnits(const QList<PlannedUnit> &units, const QStringList &metadataNam
                        {u"unit"_s, unit.number},
                        {u"attempt"_s, attempt},
                        {u"device"_s, path},
-                       {u"address"_s, options.bluetooth}});
+                       {u"address"_s, address}});
             Attempt record = attemptOf(attempt);
             BlockHooks hooks;
             hooks.cancel = &cancel;
@@ -336,6 +362,8 @@ int programUnits(const QList<PlannedUnit> &units, const QStringList &metadataNam
             } else if (record.outcome.programmed() || attempt > options.retries) {
                 ++(record.outcome.programmed() ? programmed : failed);
                 done = true;
+                // Programmed or not, a line's module is this unit's: the next is another.
+                programmedModules.append(address);
                 // The next unit is another module: this one has to go first, programmed or
                 // not, so that the next open does not find it again.
                 if (options.wait && !waitUntilGone(path, identity, cancel, out))

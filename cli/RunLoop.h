@@ -33,6 +33,8 @@ struct RunOptions {
     std::optional<std::int32_t> port; // --port: in place of the settings' port
     QString device;                   // --device: any serial device
     QString bluetooth;                // --bluetooth: the module's address, no serial device
+    bool bluetoothLine = false;       // --bluetooth-line: each unit the next module found
+    QString namePrefix;               // --name-prefix: what the line's modules are called
     QString pairPin;                  // --pair-pin: pairs a module that is not paired
     bool keepPaired = false;          // --keep-paired: keep a pairing the run made
     std::chrono::milliseconds timeout = kPortTimeout;

@@ -50,6 +50,13 @@ public:
     [[nodiscard]] virtual QList<FoundModule> scan(std::chrono::milliseconds duration,
                                                   const std::atomic<bool> *cancel,
                                                   QString *failure) const = 0;
+    // Searches until a module appears whose name starts with namePrefix, that offers the
+    // Serial Port service and whose address is not in skip; none when cancelled or when
+    // the stack could not be asked (failure says why). Nothing is connected meanwhile.
+    [[nodiscard]] virtual std::optional<FoundModule> nextModule(const QString &namePrefix,
+                                                                const QStringList &skip,
+                                                                const std::atomic<bool> *cancel,
+                                                                QString *failure) const = 0;
 };
 
 // The system's Bluetooth links, loaded when first asked for; null where the system has

@@ -19,6 +19,10 @@ public:
     [[nodiscard]] QList<FoundModule> scan(std::chrono::milliseconds duration,
                                           const std::atomic<bool> *cancel,
                                           QString *failure) const override;
+    [[nodiscard]] std::optional<FoundModule> nextModule(const QString &namePrefix,
+                                                        const QStringList &skip,
+                                                        const std::atomic<bool> *cancel,
+                                                        QString *failure) const override;
 
 private:
     QDBusConnection m_bus;

@@ -125,6 +125,9 @@ QString devicePathOf(const ManagedObjects &objects, const QString &address) {
     return {};
 }
 
+// The devices our discovery filter lets through, as a search shows them.
+QList<FoundModule> modulesIn(const ManagedObjects &objects);
+
 QString firstAdapter(const ManagedObjects &objects) {
     for (auto object = objects.begin(); object != objects.end(); ++object) {
         if (object->contains(kAdapter))
@@ -478,6 +481,40 @@ private:
     bool m_pairedHere = false;
 };
 
+QList<FoundModule> modulesIn(const ManagedObjects &objects) {
+    QList<FoundModule> modules;
+    for (const QMap<QString, QVariantMap> &interfaces : objects) {
+        const auto device = interfaces.constFind(kDevice);
+        if (device == interfaces.constEnd() || !Discovery::matches(*device))
+            continue;
+        FoundModule module{device->value(u"Address"_s).toString().toUpper(), deviceName(*device),
+                           device->value(u"Paired"_s).toBool(), std::nullopt,
+                           offersSerialPort(*device)};
+        if (device->contains(u"RSSI"_s))
+            module.rssi = device->value(u"RSSI"_s).toInt();
+        modules.append(module);
+    }
+    return modules;
+}
+
+// The adapter to search with; empty, with the reason, when BlueZ cannot be asked.
+QString searchAdapter(const QDBusConnection &bus, const std::atomic<bool> *cancel,
+                      QString *failure) {
+    const auto fail = [&](const QString &why) {
+        if (failure)
+            *failure = why;
+        return QString();
+    };
+    if (!bus.isConnected() || !bus.interface() ||
+        !bus.interface()->isServiceRegistered(kBluez).value())
+        return fail(u"BlueZ (bluetoothd) is not running."_s);
+    const std::optional<ManagedObjects> objects = managedObjects(bus, cancel);
+    if (!objects)
+        return fail(u"BlueZ did not list its devices."_s);
+    const QString adapter = firstAdapter(*objects);
+    return adapter.isEmpty() ? fail(u"This computer has no Bluetooth adapter."_s) : adapter;
+}
+
 } // namespace
 
 BluezLinks::BluezLinks(const QDBusConnection &bus)
@@ -495,15 +532,10 @@ QList<FoundModule> BluezLinks::scan(std::chrono::milliseconds duration,
             *failure = why;
         return found;
     };
-    if (!m_bus.isConnected() || !m_bus.interface() ||
-        !m_bus.interface()->isServiceRegistered(kBluez).value())
-        return fail(u"BlueZ (bluetoothd) is not running."_s);
-    std::optional<ManagedObjects> objects = managedObjects(m_bus, cancel);
-    if (!objects)
-        return fail(u"BlueZ did not list its devices."_s);
-    const QString adapter = firstAdapter(*objects);
+    const QString adapter = searchAdapter(m_bus, cancel, failure);
     if (adapter.isEmpty())
-        return fail(u"This computer has no Bluetooth adapter."_s);
+        return found;
+    std::optional<ManagedObjects> objects;
     {
         const Discovery discovery(m_bus, adapter, cancel);
         if (!discovery.failure().isEmpty())
@@ -513,15 +545,7 @@ QList<FoundModule> BluezLinks::scan(std::chrono::milliseconds duration,
     }
     if (!objects)
         return fail(u"BlueZ did not list its devices."_s);
-    for (const QMap<QString, QVariantMap> &interfaces : *objects) {
-        const auto device = interfaces.constFind(kDevice);
-        if (device == interfaces.constEnd() || !Discovery::matches(*device))
-            continue;
-        FoundModule module{device->value(u"Address"_s).toString().toUpper(), deviceName(*device),
-                           device->value(u"Paired"_s).toBool(), std::nullopt,
-                           offersSerialPort(*device)};
-        if (device->contains(u"RSSI"_s))
-            module.rssi = device->value(u"RSSI"_s).toInt();
+    for (const FoundModule &module : modulesIn(*objects)) {
         // What is neither paired nor heard in this search is an old entry of BlueZ's.
         if (module.paired || module.rssi)
             found.append(module);
@@ -529,6 +553,42 @@ QList<FoundModule> BluezLinks::scan(std::chrono::milliseconds duration,
     std::sort(found.begin(), found.end(),
               [](const auto &a, const auto &b) { return a.address < b.address; });
     return found;
+}
+
+} // namespace tavrenode
+
+namespace tavrenode {
+
+std::optional<FoundModule> BluezLinks::nextModule(const QString &namePrefix,
+                                                  const QStringList &skip,
+                                                  const std::atomic<bool> *cancel,
+                                                  QString *failure) const {
+    const QString adapter = searchAdapter(m_bus, cancel, failure);
+    if (adapter.isEmpty())
+        return std::nullopt;
+    const Discovery discovery(m_bus, adapter, cancel);
+    if (!discovery.failure().isEmpty()) {
+        if (failure)
+            *failure = u"The search did not start: %1"_s.arg(discovery.failure());
+        return std::nullopt;
+    }
+    std::optional<FoundModule> next;
+    QDeadlineTimer nextLook(0);
+    (void)waitFor(
+        [&] {
+            if (!nextLook.hasExpired())
+                return false;
+            nextLook.setRemainingTime(kSearchPoll);
+            const std::optional<ManagedObjects> objects = managedObjects(m_bus, cancel);
+            for (const FoundModule &module : objects ? modulesIn(*objects) : QList<FoundModule>()) {
+                if (!next && module.serialPort && module.name.startsWith(namePrefix) &&
+                    !skip.contains(module.address))
+                    next = module;
+            }
+            return next.has_value();
+        },
+        QDeadlineTimer::Forever, cancel);
+    return next;
 }
 
 } // namespace tavrenode

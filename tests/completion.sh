@@ -50,7 +50,7 @@ while IFS='|' read -r line expected; do
         failures=$((failures + 1))
     fi
 done <<ROWS
-tavrenode-prog |describe ports profile program record
+tavrenode-prog |describe ports profile program record scan
 tavrenode-prog pro|profile program
 tavrenode-prog --|--help --version
 tavrenode-prog program --ret|--retries --retry-delay

@@ -95,6 +95,7 @@ private Q_SLOTS:
     void programOverBluetooth_data();
     void programOverBluetooth();
     void scanListsModules();
+    void aLineOfModules();
 
 private:
     using Run = ProgRun;
@@ -362,6 +363,62 @@ void TestBluetooth::scanListsModules() {
     const Run malformed =
         prog({u"program"_s, u"--defaults"_s, u"--bluetooth"_s, u"00:1A:7D"_s}, m_bus.address());
     QCOMPARE(malformed.exitCode, 2);
+}
+
+void TestBluetooth::aLineOfModules() {
+    // Modules named "Line N" come one after another; "Liner" beside them never matches a
+    // prefix of "Line " and is never connected.
+    const auto addModule = [&](const QString &address, const QString &name, bool paired) {
+        return mockCall(u"/"_s, u"org.bluez.Mock"_s, u"AddModule"_s,
+                        {u"hci0"_s, address, name, paired, u"8642"_s, QStringList(),
+                         m_folder.filePath(u"line-%1.log"_s.arg(name))})
+                   .type() == QDBusMessage::ReplyMessage;
+    };
+    const QString other = u"00:1A:7D:DA:73:09"_s;
+    QVERIFY(addModule(other, u"Liner"_s, true));
+    QVERIFY(addModule(u"00:1A:7D:DA:73:01"_s, u"Line 1"_s, false));
+
+    QProcess line;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"DBUS_SYSTEM_BUS_ADDRESS"_s, m_bus.address());
+    line.setProcessEnvironment(environment);
+    endWithTheTest(line);
+    line.start(QStringLiteral(TAVRENODE_PROG_PATH),
+               {u"program"_s, u"--defaults"_s, u"--bluetooth-line"_s, u"--name-prefix"_s,
+                u"Line "_s, u"--count"_s, u"4"_s, u"--pair-pin"_s, u"8642"_s, u"--set"_s,
+                u"name=Unit {n}"_s, u"--json"_s});
+    QVERIFY(line.waitForStarted());
+    const auto logOf = [&](int n) {
+        return moduleLog(m_folder.filePath(u"line-Line %1.log"_s.arg(n)));
+    };
+    // The second is paired already, the others are paired by the run.
+    for (int n = 1; n <= 3; ++n) {
+        TRY_VERIFY2(logOf(n).contains(u"disconnected"_s), qPrintable(logOf(n)));
+        QVERIFY2(logOf(n).contains(u"device name         \"Unit %1\""_s.arg(n)),
+                 qPrintable(logOf(n)));
+        if (n < 3)
+            QVERIFY(
+                addModule(u"00:1A:7D:DA:73:0%1"_s.arg(n + 1), u"Line %1"_s.arg(n + 1), n + 1 == 2));
+    }
+    // Waiting for a fourth that does not come: Ctrl-C ends the line.
+    QByteArray errors;
+    TRY_VERIFY2((errors += line.readAllStandardError()).contains("unit 4: looking"),
+                errors.constData());
+    ::kill(pid_t(line.processId()), SIGINT);
+    QVERIFY(line.waitForFinished(10000));
+    QCOMPARE(line.exitCode(), 130);
+    const QString events = QString::fromUtf8(line.readAllStandardOutput());
+    QVERIFY2(events.contains(u"\"programmed\":3"_s), qPrintable(events));
+    QVERIFY2(!events.contains(u"8642"_s), "the PIN stays out of the JSON");
+    for (int n = 1; n <= 3; ++n)
+        QVERIFY2(events.contains(u"\"address\":\"00:1A:7D:DA:73:0%1\""_s.arg(n)),
+                 qPrintable(events));
+
+    QVERIFY2(!moduleLog(m_folder.filePath(u"line-Liner.log"_s)).contains(u"connected"_s),
+             "a module of another name is never connected");
+    QVERIFY(deviceProperties(u"00:1A:7D:DA:73:01"_s).isEmpty());
+    QVERIFY(deviceProperties(u"00:1A:7D:DA:73:02"_s).value(u"Paired"_s).toBool());
+    QVERIFY(deviceProperties(u"00:1A:7D:DA:73:03"_s).isEmpty());
 }
 
 TestBluetooth::Run TestBluetooth::prog(const QStringList &arguments, const QString &systemBus) {

@@ -170,7 +170,23 @@ void TestProg::badInput_data() {
                                << u"--port 0: give a whole number from 1"_s;
     QTest::newRow("port and device")
         << QStringList{u"--port"_s, u"3"_s, u"--device"_s, u"x"_s} << QByteArray()
-        << u"--port and --device both name the port; give one"_s;
+        << u"--port, --device, --bluetooth and --bluetooth-line each say where the module is; "
+           u"give one"_s;
+    QTest::newRow("a malformed address")
+        << QStringList{u"--bluetooth"_s, u"00:1A:7D:DA:71"_s} << QByteArray()
+        << u"--bluetooth 00:1A:7D:DA:71: give the module's address as six pairs"_s;
+    QTest::newRow("bluetooth and wait")
+        << QStringList{u"--bluetooth"_s, u"00:1A:7D:DA:71:13"_s, u"--wait"_s} << QByteArray()
+        << u"--wait watches a serial device"_s;
+    QTest::newRow("a PIN without bluetooth")
+        << QStringList{u"--port"_s, u"3"_s, u"--pair-pin"_s, u"1234"_s} << QByteArray()
+        << u"--pair-pin and --keep-paired go with --bluetooth or --bluetooth-line"_s;
+    QTest::newRow("a PIN over 16 characters")
+        << QStringList{u"--bluetooth"_s, u"00:1A:7D:DA:71:13"_s, u"--pair-pin"_s, QString(17, u'1')}
+        << QByteArray() << u"--pair-pin: give 1 to 16 characters"_s;
+    QTest::newRow("a line without a name prefix")
+        << QStringList{u"--bluetooth-line"_s, u"--count"_s, u"2"_s} << QByteArray()
+        << u"--bluetooth-line needs --name-prefix TEXT"_s;
     QTest::newRow("template over the limit")
         << QStringList{units, u"UNITS"_s}
         << QByteArray("name\nA name of thirty-one characters {n:03}\n")
@@ -242,7 +258,7 @@ void TestProg::batchWithTemplatesAndMetadata() {
     const QStringList rows = QString::fromUtf8(file.readAll()).split(u"\r\n"_s, Qt::SkipEmptyParts);
     QCOMPARE(rows.size(), 4);
     QCOMPARE(rows[0], u"time,unit,device,name,pair-prefix,result,message,attempts,record-sha256,"
-                      u"serial,station"_s);
+                      u"address,serial,station"_s);
     QVERIFY2(rows[2].contains(u",8,%1,\"Door, 8\",Tavrenode,wrong-acknowledgement,Programming "
                               u"Failed.,1,"_s.arg(link)) &&
                  rows[2].endsWith(u",SN-8,\"B \"\"east\"\"\""_s),
