@@ -1,5 +1,6 @@
 #include "ConfigApp.h"
 
+#include "BluetoothLinks.h"
 #include "ConfigDialog.h"
 #include "HelpLauncher.h"
 #include "MessageBoxSink.h"
@@ -61,7 +62,12 @@ ConfigApp::ConfigApp(int &argc, char **argv)
         return;
     p.store.emplace(QString::fromUtf16(SettingsStore::kCompany), app.applicationName());
     p.help.emplace(findHelpFile(QCoreApplication::applicationFilePath()));
-    p.dialog.emplace(ConfigServices{p.messages, p.links, *p.help, *p.store, p.profiles});
+    ConfigServices services{p.messages, p.links, *p.help, *p.store, p.profiles};
+    if (systemHasBluetoothLinks())
+        services.bluetooth = [] {
+            return systemBluetoothLinks(nullptr);
+        };
+    p.dialog.emplace(services);
     p.messages.setParentWidget(&*p.dialog);
 }
 

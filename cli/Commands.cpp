@@ -268,7 +268,7 @@ int runScan(QCommandLineParser &parser) {
     QString failure;
     const BluetoothLinks *links = systemBluetoothLinks(&failure);
     const QList<FoundModule> found =
-        links ? links->scan(std::chrono::seconds(*seconds), &g_cancel, &failure)
+        links ? links->scan(std::chrono::seconds(*seconds), &g_cancel, &failure, {})
               : QList<FoundModule>();
     if (!failure.isEmpty()) {
         err(u"tavrenode-prog: no search: %1\n"_s.arg(failure));

@@ -272,6 +272,7 @@ int programUnits(const QList<PlannedUnit> &units, const QStringList &metadataNam
         if (options.port)
             settings.comPort = *options.port;
         QString address = options.bluetooth;
+        QString moduleName;
         if (options.bluetoothLine) {
             out.say(u"unit %1: looking for a module named %2..."_s.arg(unit.number)
                         .arg(options.namePrefix));
@@ -292,12 +293,13 @@ int programUnits(const QList<PlannedUnit> &units, const QStringList &metadataNam
                 break;
             }
             address = module->address;
+            moduleName = module->name;
             out.say(u"unit %1: %2 at %3"_s.arg(unit.number).arg(module->name, address));
         }
         std::unique_ptr<ModuleLink> link;
         if (bluetooth)
             link =
-                bluetooth->link({address, options.pairPin, options.keepPaired, options.timeout,
+                bluetooth->link({address, moduleName, options.pairPin, options.keepPaired, options.timeout,
                                  u"Give its PIN with --pair-pin PIN to pair it first."_s, &cancel});
         else if (options.device.isEmpty())
             link = std::make_unique<SerialLink>(naming, settings.comPort);

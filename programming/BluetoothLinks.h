@@ -4,6 +4,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -21,6 +22,7 @@ inline constexpr auto kSerialPortUuid = u"00001101-0000-1000-8000-00805f9b34fb";
 // A module to reach straight over Bluetooth, and how.
 struct BluetoothTarget {
     QString address;
+    QString name;            // what messages call it; the address when empty
     QString pin;             // pairs the module with it when it is not paired; never shown
     bool keepPaired = false; // keep a pairing this link made when it closes
     // How long the module may take to show up when the system does not know it yet.
@@ -45,11 +47,14 @@ class BluetoothLinks {
 public:
     virtual ~BluetoothLinks() = default;
     [[nodiscard]] virtual std::unique_ptr<ModuleLink> link(const BluetoothTarget &target) const = 0;
+    // The paired devices that offer the Serial Port service, without a search.
+    [[nodiscard]] virtual QList<FoundModule> pairedModules(QString *failure) const = 0;
     // The paired modules and those found within `duration`, in the order of their addresses;
-    // `failure` says why there are none when the stack could not be asked.
-    [[nodiscard]] virtual QList<FoundModule> scan(std::chrono::milliseconds duration,
-                                                  const std::atomic<bool> *cancel,
-                                                  QString *failure) const = 0;
+    // `failure` says why there are none when the stack could not be asked. Meanwhile seen
+    // (if any) hears of each module as it appears or changes, and events keep running.
+    [[nodiscard]] virtual QList<FoundModule>
+    scan(std::chrono::milliseconds duration, const std::atomic<bool> *cancel, QString *failure,
+         const std::function<void(const FoundModule &)> &seen) const = 0;
     // Searches until a module appears whose name starts with namePrefix, that offers the
     // Serial Port service and whose address is not in skip; none when cancelled or when
     // the stack could not be asked (failure says why). Nothing is connected meanwhile.
@@ -58,6 +63,9 @@ public:
                                                                 const std::atomic<bool> *cancel,
                                                                 QString *failure) const = 0;
 };
+
+// Whether this build has the system's Bluetooth links at all (Linux: through BlueZ).
+[[nodiscard]] bool systemHasBluetoothLinks();
 
 // The system's Bluetooth links, loaded when first asked for; null where the system has
 // none that the tool can use, with the reason in whyNot.

@@ -9,6 +9,10 @@ using namespace Qt::StringLiterals;
 
 namespace tavrenode {
 
+bool systemHasBluetoothLinks() {
+    return true;
+}
+
 const BluetoothLinks *systemBluetoothLinks(QString *whyNot) {
     // Loaded now, not at start: see BluezModule_unix.cpp.
     const QString path = QCoreApplication::instance()

@@ -16,9 +16,10 @@ public:
     explicit BluezLinks(const QDBusConnection &bus);
 
     [[nodiscard]] std::unique_ptr<ModuleLink> link(const BluetoothTarget &target) const override;
-    [[nodiscard]] QList<FoundModule> scan(std::chrono::milliseconds duration,
-                                          const std::atomic<bool> *cancel,
-                                          QString *failure) const override;
+    [[nodiscard]] QList<FoundModule> pairedModules(QString *failure) const override;
+    [[nodiscard]] QList<FoundModule>
+    scan(std::chrono::milliseconds duration, const std::atomic<bool> *cancel, QString *failure,
+         const std::function<void(const FoundModule &)> &seen) const override;
     [[nodiscard]] std::optional<FoundModule> nextModule(const QString &namePrefix,
                                                         const QStringList &skip,
                                                         const std::atomic<bool> *cancel,

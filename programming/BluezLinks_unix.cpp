@@ -280,7 +280,9 @@ public:
     BluezLink(const BluezLink &) = delete;
     BluezLink &operator=(const BluezLink &) = delete;
 
-    [[nodiscard]] QString name() const override { return m_target.address; }
+    [[nodiscard]] QString name() const override {
+        return m_target.name.isEmpty() ? m_target.address : m_target.name;
+    }
     [[nodiscard]] QString target() const override { return m_target.address; }
     [[nodiscard]] QIODevice &stream() override { return m_socket; }
     void purge() override { m_socket.purge(); }
@@ -525,7 +527,8 @@ std::unique_ptr<ModuleLink> BluezLinks::link(const BluetoothTarget &target) cons
 }
 
 QList<FoundModule> BluezLinks::scan(std::chrono::milliseconds duration,
-                                    const std::atomic<bool> *cancel, QString *failure) const {
+                                    const std::atomic<bool> *cancel, QString *failure,
+                                    const std::function<void(const FoundModule &)> &seen) const {
     QList<FoundModule> found;
     const auto fail = [&](const QString &why) {
         if (failure)
@@ -540,7 +543,23 @@ QList<FoundModule> BluezLinks::scan(std::chrono::milliseconds duration,
         const Discovery discovery(m_bus, adapter, cancel);
         if (!discovery.failure().isEmpty())
             return fail(u"The search did not start: %1"_s.arg(discovery.failure()));
-        (void)waitFor([] { return false; }, QDeadlineTimer(duration), cancel);
+        QList<FoundModule> told;
+        QDeadlineTimer nextLook(0);
+        (void)waitFor(
+            [&] {
+                if (!seen || !nextLook.hasExpired())
+                    return false;
+                nextLook.setRemainingTime(kSearchPoll);
+                const std::optional<ManagedObjects> now = managedObjects(m_bus, cancel);
+                for (const FoundModule &module : now ? modulesIn(*now) : QList<FoundModule>()) {
+                    if ((module.paired || module.rssi) && !told.contains(module)) {
+                        told.append(module);
+                        seen(module);
+                    }
+                }
+                return false;
+            },
+            QDeadlineTimer(duration), cancel);
         objects = managedObjects(m_bus, nullptr);
     }
     if (!objects)
@@ -558,6 +577,20 @@ QList<FoundModule> BluezLinks::scan(std::chrono::milliseconds duration,
 } // namespace tavrenode
 
 namespace tavrenode {
+
+QList<FoundModule> BluezLinks::pairedModules(QString *failure) const {
+    QList<FoundModule> paired;
+    if (searchAdapter(m_bus, nullptr, failure).isEmpty())
+        return paired;
+    const std::optional<ManagedObjects> objects = managedObjects(m_bus, nullptr);
+    for (const FoundModule &module : objects ? modulesIn(*objects) : QList<FoundModule>()) {
+        if (module.paired && module.serialPort)
+            paired.append(module);
+    }
+    std::sort(paired.begin(), paired.end(),
+              [](const auto &a, const auto &b) { return a.address < b.address; });
+    return paired;
+}
 
 std::optional<FoundModule> BluezLinks::nextModule(const QString &namePrefix,
                                                   const QStringList &skip,

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "FormBuilder.h"
+#include "HelpLauncher.h"
 #include "ProfileFiles.h"
 
 #include <QWidget>
@@ -27,4 +28,18 @@ public:
         ++asked;
         return file;
     }
+};
+
+// Keeps the help topics asked for instead of opening a browser.
+class RecordingHelp final : public tavrenode::HelpLauncher {
+public:
+    bool showTopic(unsigned topic) override {
+        topics.append(topic);
+        return works;
+    }
+    QString location() const override {
+        return QStringLiteral("/usr/share/tavrenode-config/tavrenode-config.html");
+    }
+    QList<unsigned> topics;
+    bool works = true;
 };

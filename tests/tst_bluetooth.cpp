@@ -3,8 +3,18 @@
 // "tavrenode-prog ports" offer, and programming modules straight over BlueZ's profile and
 // agent API. The machine's system bus is never used: the test points
 // DBUS_SYSTEM_BUS_ADDRESS at its own bus before anything connects.
+#include "BluetoothDialog.h"
 #include "BluezDevices.h"
+#include "BluezLinks.h"
+#include "ConfigDialog.h"
+#include "FormTemplates.h"
+#include "FormTesting.h"
 #include "ProgRun.h"
+#include "RecordingMessages.h"
+#include "SerialLink.h"
+#include "SettingsStore.h"
+#include "SimulatedModule.h"
+#include "StoreTesting.h"
 #include "TryCompare.h"
 
 #include <csignal>
@@ -14,10 +24,15 @@
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QFile>
+#include <QLabel>
+#include <QLineEdit>
 #include <QProcess>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QTreeWidget>
 
 using namespace Qt::StringLiterals;
 
@@ -96,11 +111,13 @@ private Q_SLOTS:
     void programOverBluetooth();
     void scanListsModules();
     void aLineOfModules();
+    void theWindowsDialog();
 
 private:
     using Run = ProgRun;
     static Run prog(const QStringList &arguments, const QString &systemBus);
 
+    TemporaryConfigHome m_config;
     QTemporaryDir m_folder;
     PrivateBus m_bus;
     PrivateBus m_emptyBus;
@@ -421,11 +438,94 @@ void TestBluetooth::aLineOfModules() {
     QVERIFY(deviceProperties(u"00:1A:7D:DA:73:03"_s).isEmpty());
 }
 
+void TestBluetooth::theWindowsDialog() {
+    using namespace tavrenode;
+    const auto addModule = [&](const QString &address, const QString &name, bool paired) {
+        return mockCall(u"/"_s, u"org.bluez.Mock"_s, u"AddModule"_s,
+                        {u"hci0"_s, address, name, paired, u"8642"_s, QStringList(),
+                         m_folder.filePath(u"window-%1.log"_s.arg(name))})
+                   .type() == QDBusMessage::ReplyMessage;
+    };
+    const auto logOf = [&](const QString &name) {
+        return moduleLog(m_folder.filePath(u"window-%1.log"_s.arg(name)));
+    };
+    QVERIFY(addModule(u"00:1A:7D:DA:74:01"_s, u"Desk 1"_s, true));
+
+    const BluezLinks links(QDBusConnection::systemBus());
+    const FixedNaming naming(m_folder.filePath(u"no-port"_s));
+    const SerialLinks ports(naming);
+    RecordingMessages messages;
+    RecordingHelp help;
+    PresetProfileFiles profiles;
+    const SettingsStore store(u"Tavrenode Config"_s, u"bluetooth-window-test"_s);
+    ConfigServices services{messages, ports, help, store, profiles};
+    services.bluetooth = [&] {
+        return &links;
+    };
+    ConfigDialog window(services);
+    window.show();
+    // The form's name, sent over Bluetooth as over a port.
+    control<QLineEdit>(window, forms::id::DeviceName)->setText(u"Desk unit"_s);
+
+    BluetoothDialog dialog(links, std::bind_front(&ConfigDialog::programOverBluetooth, &window), {},
+                           &window);
+    dialog.show();
+    auto *modules = dialog.findChild<QTreeWidget *>();
+    QVERIFY(modules);
+    const auto programButton = [&] {
+        for (QPushButton *button : dialog.findChildren<QPushButton *>()) {
+            if (button->text() == u"&Program")
+                return button;
+        }
+        return static_cast<QPushButton *>(nullptr);
+    };
+    QVERIFY(programButton());
+
+    const auto itemOf = [&](const QString &address) {
+        const QList<QTreeWidgetItem *> found = modules->findItems(address, Qt::MatchExactly, 1);
+        return found.value(0);
+    };
+    // The paired modules are offered at once (the earlier cases' among them).
+    QVERIFY(itemOf(u"00:1A:7D:DA:74:01"_s));
+    QVERIFY(!itemOf(u"00:1A:7D:DA:74:02"_s));
+    modules->setCurrentItem(itemOf(u"00:1A:7D:DA:74:01"_s));
+    programButton()->click();
+    QVERIFY2(logOf(u"Desk 1"_s).contains(u"device name         \"Desk unit\""_s),
+             qPrintable(logOf(u"Desk 1"_s)));
+    const auto *status = control<QLabel>(window, forms::id::RunStatus);
+    QVERIFY2(status->text().startsWith(u"Programmed Desk 1 (00:1A:7D:DA:74:01) at "_s),
+             qPrintable(status->text()));
+    QVERIFY2(messages.messages.isEmpty(), qPrintable(messages.texts().join(u'\n')));
+    ModuleSettings saved; // the store saved before sending, as the programming button does
+    store.load(saved);
+    QCOMPARE(saved.deviceName, u"Desk unit"_s);
+
+    // A new module comes into range during the search, and is paired with the PIN typed.
+    bool added = false;
+    QTimer::singleShot(300, this,
+                       [&] { added = addModule(u"00:1A:7D:DA:74:02"_s, u"Desk 2"_s, false); });
+    // Pressed again, the button stops the search.
+    QTimer::singleShot(1500, &dialog, [&] { dialog.findModules(); });
+    dialog.findModules();
+    QVERIFY(added);
+    QVERIFY(itemOf(u"00:1A:7D:DA:74:02"_s));
+    QCOMPARE(itemOf(u"00:1A:7D:DA:74:02"_s)->text(3), u"new"_s);
+    modules->setCurrentItem(itemOf(u"00:1A:7D:DA:74:02"_s));
+    dialog.findChild<QLineEdit *>()->setText(u"8642"_s);
+    programButton()->click();
+    QVERIFY2(logOf(u"Desk 2"_s).contains(u"paired"_s) && logOf(u"Desk 2"_s).contains(u"record 1"_s),
+             qPrintable(logOf(u"Desk 2"_s)));
+    QVERIFY2(status->text().startsWith(u"Programmed Desk 2 (00:1A:7D:DA:74:02) at "_s),
+             qPrintable(status->text()));
+    QCOMPARE(dialog.programmedAddress(), u"00:1A:7D:DA:74:02"_s);
+    QVERIFY2(deviceProperties(u"00:1A:7D:DA:74:02"_s).isEmpty(), "the pairing made is gone");
+}
+
 TestBluetooth::Run TestBluetooth::prog(const QStringList &arguments, const QString &systemBus) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(u"DBUS_SYSTEM_BUS_ADDRESS"_s, systemBus);
     return runProg(arguments, environment);
 }
 
-QTEST_GUILESS_MAIN(TestBluetooth)
+QTEST_MAIN(TestBluetooth)
 #include "tst_bluetooth.moc"

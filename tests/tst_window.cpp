@@ -52,19 +52,6 @@ public:
     QList<bool> busy;
 };
 
-class RecordingHelp final : public HelpLauncher {
-public:
-    bool showTopic(unsigned topic) override {
-        topics.append(topic);
-        return works;
-    }
-    QString location() const override {
-        return u"/usr/share/tavrenode-config/tavrenode-config.html"_s;
-    }
-    QList<unsigned> topics;
-    bool works = true;
-};
-
 const QString kZeroLengthPin =
     u"A zero-length PIN code is not permitted.\r\n\r\n"
     u"To turn off PIN codes specify \"No security\" in the security mode box.\r\n"

@@ -1,6 +1,7 @@
 #include "ConfigDialog.h"
 
 #include "AboutDialog.h"
+#include "BluetoothDialog.h"
 #include "BusyCursor.h"
 #include "FormRules.h"
 #include "FormTooltips.h"
@@ -26,6 +27,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QScopedValueRollback>
+#include <QSettings>
 
 using namespace Qt::StringLiterals;
 
@@ -49,13 +51,18 @@ ConfigDialog::ConfigDialog(const ConfigServices &services, QWidget *parent)
     , m_services(services)
     , m_form(buildForm(forms::kConfigForm, *this, [](Form &form) { fillLists(form); }))
     , m_transfer({services.portTimeout}) {
-    installWindowMenu(
-        *this,
-        {{toQString(strings::kSaveProfileItem), std::bind_front(&ConfigDialog::saveProfile, this)},
-         {toQString(strings::kLoadProfileItem),
-          std::bind_front(&ConfigDialog::chooseProfileToLoad, this)},
-         {},
-         {toQString(strings::kAboutMenuItem), std::bind_front(&ConfigDialog::showAbout, this)}});
+    std::vector<WindowCommand> commands{
+        {toQString(strings::kSaveProfileItem), std::bind_front(&ConfigDialog::saveProfile, this)},
+        {toQString(strings::kLoadProfileItem),
+         std::bind_front(&ConfigDialog::chooseProfileToLoad, this)}};
+    if (m_services.bluetooth)
+        commands.push_back({toQString(strings::kBluetoothItem),
+                            std::bind_front(&ConfigDialog::showBluetooth, this),
+                            QKeySequence(Qt::CTRL | Qt::Key_B)});
+    commands.push_back({});
+    commands.push_back(
+        {toQString(strings::kAboutMenuItem), std::bind_front(&ConfigDialog::showAbout, this)});
+    installWindowMenu(*this, std::move(commands));
     setAcceptDrops(true);
     for (QLineEdit *edit : findChildren<QLineEdit *>())
         edit->installEventFilter(this);
@@ -175,12 +182,54 @@ void ConfigDialog::program() {
         return;
     }
     m_services.store.save(m_settings);
-    const std::unique_ptr<ModuleLink> link = m_services.links.portLink(m_settings.comPort);
-    const TransferOutcome outcome = m_transfer.run(m_settings, m_record, *link);
+    (void)runOn(*m_services.links.portLink(m_settings.comPort));
+}
+
+TransferOutcome ConfigDialog::runOn(ModuleLink &link) {
+    const TransferOutcome outcome = m_transfer.run(m_settings, m_record, link);
     // Shown once the link is closed again: a box can wait for the user as long as it likes.
     for (const UserMessage &message : transferMessages(outcome))
         m_services.messages.show(message);
     showRunStatus(outcome);
+    return outcome;
+}
+
+namespace {
+
+// The module programmed last over Bluetooth: beside the store, whose entries stay the
+// module settings alone.
+QSettings chosenModuleMemory() {
+    return {QSettings::NativeFormat, QSettings::UserScope,
+            QString::fromUtf16(SettingsStore::kCompany), u"tavrenode-config-bluetooth"_s};
+}
+
+} // namespace
+
+void ConfigDialog::showBluetooth() {
+    const BluetoothLinks *links = m_services.bluetooth ? m_services.bluetooth() : nullptr;
+    if (!links) {
+        m_services.messages.show({tr("Bluetooth cannot be used here."),
+                                  tr("BlueZ's interface could not be loaded. Reach the module "
+                                     "through its serial port instead.")});
+        return;
+    }
+    BluetoothDialog dialog(*links, std::bind_front(&ConfigDialog::programOverBluetooth, this),
+                           chosenModuleMemory().value(u"module"_s).toString(), this);
+    dialog.exec();
+    if (!dialog.programmedAddress().isEmpty())
+        chosenModuleMemory().setValue(u"module"_s, dialog.programmedAddress());
+}
+
+std::optional<TransferOutcome> ConfigDialog::programOverBluetooth(const BluetoothTarget &target) {
+    if (!readForm())
+        return std::nullopt;
+    if (const std::optional<FormRefusal> refusal =
+            programmingRefusal(m_settings, PortUse::Ignored)) {
+        refuse(*refusal);
+        return std::nullopt;
+    }
+    m_services.store.save(m_settings);
+    return runOn(*m_services.bluetooth()->link(target));
 }
 
 void ConfigDialog::showRunStatus(const TransferOutcome &outcome) {

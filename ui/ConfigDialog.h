@@ -6,15 +6,21 @@
 #include "ModuleSettings.h"
 #include "ProgrammingTransfer.h"
 
+#include <functional>
+#include <optional>
+
 #include <QDialog>
 
 namespace tavrenode {
 
+class BluetoothLinks;
 class HelpLauncher;
 class LinkFactory;
+class ModuleLink;
 class MessageSink;
 class ProfileFileChooser;
 class SettingsStore;
+struct BluetoothTarget;
 struct FormRefusal;
 
 // What the window works with, handed in so that tests can replace each one.
@@ -25,6 +31,9 @@ struct ConfigServices {
     const SettingsStore &store;
     ProfileFileChooser &profiles;
     std::chrono::milliseconds portTimeout = kPortTimeout;
+    // Links straight over Bluetooth, looked up when first used; none where the system has
+    // them not, and then the window offers no Bluetooth command.
+    std::function<const BluetoothLinks *()> bluetooth = {};
 };
 
 // The tool's one window: every module setting on one form, the COM port box and the
@@ -48,6 +57,13 @@ public:
     void chooseProfileToLoad();
     void loadProfile(const QString &path);
 
+    // "Program over Bluetooth...": the dialog that picks a module and programs it.
+    void showBluetooth();
+    // The programming button's run, over Bluetooth to target: the form read and checked (no
+    // port needed), the store saved, the messages and the status line as for a port. None
+    // when the form was refused.
+    std::optional<TransferOutcome> programOverBluetooth(const BluetoothTarget &target);
+
     // Close, Escape and the close box: read the form, save, close.
     void reject() override;
 
@@ -69,6 +85,8 @@ private:
     void applyEnablingRule();
     void formChanged();
     void program();
+    // Programs the module through link, then shows the messages and the status line.
+    TransferOutcome runOn(ModuleLink &link);
     void showRunStatus(const TransferOutcome &outcome);
     void okCommand();
     bool takeProfileDrop(QEvent *event);

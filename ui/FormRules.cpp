@@ -86,8 +86,8 @@ ControlStates controlEnablingRule(const ModuleSettings &settings) {
     return states;
 }
 
-std::optional<FormRefusal> programmingRefusal(const ModuleSettings &settings) {
-    const std::optional<SettingsProblem> problem = checkSettings(settings, PortUse::Used);
+std::optional<FormRefusal> programmingRefusal(const ModuleSettings &settings, PortUse ports) {
+    const std::optional<SettingsProblem> problem = checkSettings(settings, ports);
     if (!problem)
         return std::nullopt;
     const ProfileKey &key = *problem->key;

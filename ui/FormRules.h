@@ -4,6 +4,7 @@
 #include "FormExchange.h"
 #include "ModuleSettings.h"
 #include "ProgrammingTransfer.h"
+#include "SettingsCheck.h"
 
 #include <array>
 #include <optional>
@@ -69,7 +70,9 @@ struct ControlStates {
 // What stops a programming run once the form has been read, in the window's words and with
 // the control to take the user to: a list without a selected line (the module would get a
 // code it does not know), an empty PIN, a text over its limit, no port.
-[[nodiscard]] std::optional<FormRefusal> programmingRefusal(const ModuleSettings &settings);
+// Over Bluetooth no port is used.
+[[nodiscard]] std::optional<FormRefusal> programmingRefusal(const ModuleSettings &settings,
+                                                            PortUse ports = PortUse::Used);
 
 // What the window says of the last programming run, in the group that starts it: the link,
 // the device behind it where that is not the link's own name, and the time; or why not.

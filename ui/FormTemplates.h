@@ -148,6 +148,8 @@ inline constexpr std::string_view kAboutMenuItem = "&About Tavrenode Config...";
 // The profile items of the same menu.
 inline constexpr std::string_view kSaveProfileItem = "Save settings as...";
 inline constexpr std::string_view kLoadProfileItem = "Load settings from...";
+// Programming a module straight over Bluetooth, beside them.
+inline constexpr std::string_view kBluetoothItem = "Program over Bluetooth...";
 // Shown when Windows' socket layer cannot be started (string 103).
 inline constexpr std::string_view kSocketsFailed = "Windows sockets initialization failed.";
 } // namespace tavrenode::strings

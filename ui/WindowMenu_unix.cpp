@@ -25,7 +25,7 @@ protected:
             if (command.text.isEmpty())
                 menu.addSeparator();
             else
-                menu.addAction(command.text, this, command.run);
+                menu.addAction(command.text, this, command.run)->setShortcut(command.shortcut);
         }
         menu.exec(static_cast<QContextMenuEvent *>(event)->globalPos());
         return true;
@@ -39,6 +39,7 @@ private:
 } // namespace
 
 void installWindowMenu(QWidget &window, std::vector<WindowCommand> commands) {
+    installShortcuts(window, commands);
     window.installEventFilter(new BackgroundMenu(window, std::move(commands)));
 }
 

@@ -50,6 +50,7 @@ private:
 } // namespace
 
 void installWindowMenu(QWidget &window, std::vector<WindowCommand> commands) {
+    installShortcuts(window, commands);
     if (HMENU menu = GetSystemMenu(reinterpret_cast<HWND>(window.winId()), FALSE)) {
         AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
         UINT id = kFirstCommand;
