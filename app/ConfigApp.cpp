@@ -43,7 +43,9 @@ struct ConfigApp::Parts {
     MessageBoxSink messages;
     std::optional<SettingsStore> store;
     SystemPortNaming naming;
-    SerialLinks links{naming};
+    SerialLinks links{naming, systemHasBluetoothLinks()
+                                  ? u"the window's \"Program over Bluetooth...\" command (Ctrl+B)"_s
+                                  : QString()};
     std::optional<DesktopHelpLauncher> help;
     DialogProfileFileChooser profiles;
     std::optional<ConfigDialog> dialog;

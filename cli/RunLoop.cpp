@@ -27,6 +27,11 @@ namespace tavrenode::prog {
 
 namespace {
 
+// How a paired module is programmed without a port, for the advice when a port is missing.
+QString bluetoothCommand() {
+    return systemHasBluetoothLinks() ? u"tavrenode-prog program --bluetooth %1"_s : QString();
+}
+
 // How often --wait looks for the device: a stat, cheap enough to do often.
 constexpr auto kPollInterval = 10ms;
 
@@ -298,13 +303,14 @@ int programUnits(const QList<PlannedUnit> &units, const QStringList &metadataNam
         }
         std::unique_ptr<ModuleLink> link;
         if (bluetooth)
-            link =
-                bluetooth->link({address, moduleName, options.pairPin, options.keepPaired, options.timeout,
-                                 u"Give its PIN with --pair-pin PIN to pair it first."_s, &cancel});
+            link = bluetooth->link(
+                {address, moduleName, options.pairPin, options.keepPaired, options.timeout,
+                 u"Give its PIN with --pair-pin PIN to pair it first."_s, &cancel});
         else if (options.device.isEmpty())
-            link = std::make_unique<SerialLink>(naming, settings.comPort);
+            link = std::make_unique<SerialLink>(naming, settings.comPort, bluetoothCommand());
         else
-            link = std::make_unique<SerialLink>(naming, settings.comPort, options.device);
+            link = std::make_unique<SerialLink>(naming, settings.comPort, options.device,
+                                                bluetoothCommand());
         const QString path = link->target();
         const auto attemptOf = [&](int number) {
             Attempt attempt;

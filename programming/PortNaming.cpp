@@ -13,7 +13,8 @@ QStringList sortedByNumber(QStringList devices) {
     return devices;
 }
 
-QString pairedDevicesAdvice(const QList<PairedSerialDevice> &devices, std::int32_t port) {
+QString pairedDevicesAdvice(const QList<PairedSerialDevice> &devices, std::int32_t port,
+                            const QString &bluetoothCommand) {
     if (devices.isEmpty())
         return {};
     QString advice = u"Paired Bluetooth devices with a serial port, each with the command that "
@@ -24,6 +25,8 @@ QString pairedDevicesAdvice(const QList<PairedSerialDevice> &devices, std::int32
         advice += u"\n%1 (%2, %3):\n    sudo rfcomm bind %4 %2"_s.arg(
             name, device.address, device.connected ? u"connected"_s : u"not connected"_s,
             QString::number(port));
+        if (!bluetoothCommand.isEmpty())
+            advice += u"\n    or, without a port: "_s + bluetoothCommand.arg(device.address);
     }
     return advice;
 }

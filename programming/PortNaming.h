@@ -46,9 +46,10 @@ public:
 // rfcomm10, COM3 before COM12.
 [[nodiscard]] QStringList sortedByNumber(QStringList devices);
 
-// The paired devices, one per line, each with the command that makes it port `port`; empty
+// The paired devices, one per line, each with the command that makes it port `port` and,
+// when given, how to program it straight over Bluetooth instead (%1: its address); empty
 // when there are none.
 [[nodiscard]] QString pairedDevicesAdvice(const QList<PairedSerialDevice> &devices,
-                                          std::int32_t port);
+                                          std::int32_t port, const QString &bluetoothCommand = {});
 
 } // namespace tavrenode

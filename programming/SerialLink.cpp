@@ -6,17 +6,20 @@ using namespace Qt::StringLiterals;
 
 namespace tavrenode {
 
-SerialLink::SerialLink(const PortNaming &naming, std::int32_t port)
+SerialLink::SerialLink(const PortNaming &naming, std::int32_t port, QString bluetoothCommand)
     : m_naming(naming)
     , m_port(port)
     , m_path(naming.devicePath(port))
-    , m_name(u"COM%1"_s.arg(port)) {}
+    , m_name(u"COM%1"_s.arg(port))
+    , m_bluetoothCommand(std::move(bluetoothCommand)) {}
 
-SerialLink::SerialLink(const PortNaming &naming, std::int32_t port, QString device)
+SerialLink::SerialLink(const PortNaming &naming, std::int32_t port, QString device,
+                       QString bluetoothCommand)
     : m_naming(naming)
     , m_port(port)
     , m_path(device)
-    , m_name(std::move(device)) {}
+    , m_name(std::move(device))
+    , m_bluetoothCommand(std::move(bluetoothCommand)) {}
 
 std::optional<LinkOpenError> SerialLink::open(std::chrono::milliseconds timeout) {
     // Opening switches the device to raw bytes, which the module's binary blocks need on
@@ -36,7 +39,8 @@ QString SerialLink::adviceFor(LinkOpenFailure failure) const {
         return {};
     QStringList parts;
     const QStringList present = m_naming.presentDevices();
-    const QString paired = pairedDevicesAdvice(m_naming.pairedSerialDevices(), m_port);
+    const QString paired =
+        pairedDevicesAdvice(m_naming.pairedSerialDevices(), m_port, m_bluetoothCommand);
     if (!present.isEmpty())
         parts << u"Bluetooth serial ports present: "_s + present.join(u", "_s);
     // The paired devices' own commands say more than the general advice.

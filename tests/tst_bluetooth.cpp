@@ -225,8 +225,9 @@ void TestBluetooth::openFailureOffersTheBindCommand() {
                               u"command that makes it port 42:"_s),
              qPrintable(run.err));
     // (tavrenode-prog indents the detail's lines)
-    const QRegularExpression module(
-        u"Gate 7 \\(%1, connected\\):\n +sudo rfcomm bind 42 %1\n"_s.arg(kModule));
+    const QRegularExpression module(u"Gate 7 \\(%1, connected\\):\n +sudo rfcomm bind 42 %1\n"
+                                    u" +or, without a port: tavrenode-prog program --bluetooth "
+                                    u"%1\n"_s.arg(kModule));
     QVERIFY2(run.err.contains(module), qPrintable(run.err));
     QVERIFY2(!run.err.contains(u"Headset"_s) && !run.err.contains(u"Gate 8"_s),
              qPrintable(run.err));
