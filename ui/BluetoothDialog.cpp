@@ -79,7 +79,7 @@ BluetoothDialog::BluetoothDialog(const BluetoothLinks &links, Program program,
     m_keepPaired = new QCheckBox(tr("&Keep a new module paired afterwards"), this);
     m_keepPaired->setToolTip(tr("Without it, a pairing made here is removed after programming"));
     auto *pairing = new QFormLayout;
-    pairing->addRow(tr("Pairing &PIN:"), m_pin);
+    pairing->addRow(tr("Pairing P&IN:"), m_pin);
     pairing->addRow(QString(), m_keepPaired);
 
     m_status = new QLabel(this);
@@ -108,6 +108,7 @@ BluetoothDialog::BluetoothDialog(const BluetoothLinks &links, Program program,
 
     listPaired();
     choiceChanged();
+    m_modules->setFocus(); // the arrow keys choose at once
     // Room for the intro in three lines and the list's columns side by side.
     resize(sizeHint().expandedTo(QSize(fontMetrics().averageCharWidth() * 90, 0)));
 }
@@ -159,6 +160,9 @@ void BluetoothDialog::setWorking(bool working) {
     m_modules->setEnabled(!working);
     m_pin->setEnabled(!working);
     choiceChanged();
+    // Disabling the list took the focus away from it; the choice goes on there.
+    if (!working)
+        m_modules->setFocus();
 }
 
 void BluetoothDialog::findModules() {
