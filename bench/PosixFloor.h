@@ -10,11 +10,9 @@
 // What the benchmarks measure the tool against: the module's protocol in plain POSIX calls
 // (open, three times write a block and read its answer, close), and a stopwatch.
 
-inline bool minimalRun(const char *path, const tavrenode::ConfigRecord &record) {
+// The three blocks and their answers on an open descriptor, which it closes.
+inline bool minimalBlocks(int fd, const tavrenode::ConfigRecord &record) {
     using namespace tavrenode;
-    const int fd = ::open(path, O_RDWR | O_NOCTTY);
-    if (fd < 0)
-        return false;
     bool ok = true;
     for (std::size_t block = 0; block < kBlockCount && ok; ++block) {
         std::uint8_t answer = 0;
@@ -23,6 +21,11 @@ inline bool minimalRun(const char *path, const tavrenode::ConfigRecord &record) 
     }
     ::close(fd);
     return ok;
+}
+
+inline bool minimalRun(const char *path, const tavrenode::ConfigRecord &record) {
+    const int fd = ::open(path, O_RDWR | O_NOCTTY);
+    return fd >= 0 && minimalBlocks(fd, record);
 }
 
 inline double millisecondsSince(std::chrono::steady_clock::time_point start) {

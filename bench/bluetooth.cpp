@@ -75,17 +75,6 @@ private:
     SerialDevice m_device;
 };
 
-bool minimalSocketRun(int fd, const ConfigRecord &record) {
-    bool ok = true;
-    for (std::size_t block = 0; block < kBlockCount && ok; ++block) {
-        std::uint8_t answer = 0;
-        ok = ::write(fd, record.data() + block * kBlockSize, kBlockSize) == ssize_t(kBlockSize) &&
-             ::read(fd, &answer, 1) == 1 && answer == kAcknowledgement;
-    }
-    ::close(fd);
-    return ok;
-}
-
 } // namespace
 
 int main(int argc, char **argv) {
@@ -108,7 +97,7 @@ int main(int argc, char **argv) {
         }
         SimulatedSocket socket;
         const auto start = std::chrono::steady_clock::now();
-        failed |= !minimalSocketRun(socket.take(), record);
+        failed |= !minimalBlocks(socket.take(), record);
         floorTimes.push_back(millisecondsSince(start));
     }
     if (failed) {

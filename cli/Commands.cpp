@@ -253,9 +253,12 @@ int runPorts(QCommandLineParser & /*parser*/) {
     for (const PairedSerialDevice &device : paired)
         out(u"paired\t%1\t%2\t%3\n"_s.arg(
             device.address, device.connected ? u"connected"_s : u"not-connected"_s, device.name));
-    if (!paired.isEmpty())
-        err(u"Program a paired device with: tavrenode-prog program --bluetooth ADDRESS\n"
-            u"or make it port N with: sudo rfcomm bind N ADDRESS\n"_s);
+    if (paired.isEmpty())
+        return 0;
+    err(u"A paired device is programmed without a port, or made port N, with:\n"_s);
+    for (const PairedSerialDevice &device : paired)
+        err(u"  tavrenode-prog program --bluetooth %1   (%2)\n  sudo rfcomm bind N %1\n"_s.arg(
+            device.address, device.name));
     return 0;
 }
 

@@ -1,5 +1,6 @@
 #include "BluetoothLinks.h"
 #include "BluezDevices.h"
+#include "BluezObjects.h"
 
 #include <algorithm>
 #include <optional>
@@ -51,27 +52,17 @@ QList<PairedSerialDevice> bluezSerialDevices(const QDBusConnection &bus,
         return devices;
     const QDBusMessage call = QDBusMessage::createMethodCall(
         kBluez, u"/"_s, u"org.freedesktop.DBus.ObjectManager"_s, u"GetManagedObjects"_s);
-    const QDBusMessage reply = bus.call(call, QDBus::Block, int(timeout.count()));
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.arguments().isEmpty() ||
-        reply.signature() != u"a{oa{sa{sv}}}")
+    const std::optional<BluezObjects> objects =
+        bluezObjects(bus.call(call, QDBus::Block, int(timeout.count())));
+    if (!objects)
         return devices;
-
-    // a{oa{sa{sv}}}: every object, its interfaces, their properties.
-    const auto objects = reply.arguments().constFirst().value<QDBusArgument>();
-    objects.beginMap();
-    while (!objects.atEnd()) {
-        QDBusObjectPath path;
-        QMap<QString, QVariantMap> interfaces;
-        objects.beginMapEntry();
-        objects >> path >> interfaces;
-        objects.endMapEntry();
+    for (const QMap<QString, QVariantMap> &interfaces : *objects) {
         const auto found = interfaces.constFind(kDeviceInterface);
         if (found == interfaces.constEnd())
             continue;
         if (std::optional<PairedSerialDevice> device = serialDevice(*found))
             devices.append(*device);
     }
-    objects.endMap();
     std::sort(devices.begin(), devices.end(),
               [](const auto &a, const auto &b) { return a.address < b.address; });
     return devices;

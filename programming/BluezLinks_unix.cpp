@@ -1,4 +1,5 @@
 #include "BluezLinks.h"
+#include "BluezObjects.h"
 #include "SerialDevice.h"
 
 #include <algorithm>
@@ -77,29 +78,30 @@ QString errorText(const QDBusMessage &reply) {
                : reply.errorMessage() + u" ("_s + reply.errorName() + u')';
 }
 
-// Every object BlueZ has, with its interfaces' properties: a{oa{sa{sv}}}.
-using ManagedObjects = QMap<QString, QMap<QString, QVariantMap>>;
+using ManagedObjects = BluezObjects;
 
 std::optional<ManagedObjects> managedObjects(const QDBusConnection &bus,
                                              const std::atomic<bool> *cancel) {
-    const QDBusMessage reply = callAndWait(
+    return bluezObjects(callAndWait(
         bus, methodCall(u"/"_s, u"org.freedesktop.DBus.ObjectManager"_s, u"GetManagedObjects"_s),
-        5s, cancel);
-    if (reply.type() != QDBusMessage::ReplyMessage || reply.signature() != u"a{oa{sa{sv}}}")
-        return std::nullopt;
-    ManagedObjects objects;
-    const auto argument = reply.arguments().constFirst().value<QDBusArgument>();
-    argument.beginMap();
-    while (!argument.atEnd()) {
-        QDBusObjectPath path;
-        QMap<QString, QVariantMap> interfaces;
-        argument.beginMapEntry();
-        argument >> path >> interfaces;
-        argument.endMapEntry();
-        objects.insert(path.path(), interfaces);
-    }
-    argument.endMap();
-    return objects;
+        5s, cancel));
+}
+
+// Looks at BlueZ's objects every kSearchPoll until look() has what it wants; false when the
+// deadline passed or the wait was cancelled first.
+bool lookUntil(const QDBusConnection &bus, const QDeadlineTimer &deadline,
+               const std::atomic<bool> *cancel,
+               const std::function<bool(const ManagedObjects &)> &look) {
+    QDeadlineTimer nextLook(0);
+    return waitFor(
+        [&] {
+            if (!nextLook.hasExpired())
+                return false;
+            nextLook.setRemainingTime(kSearchPoll);
+            const std::optional<ManagedObjects> objects = managedObjects(bus, cancel);
+            return objects && look(*objects);
+        },
+        deadline, cancel);
 }
 
 bool offersSerialPort(const QVariantMap &device) {
@@ -365,18 +367,12 @@ private:
         m_devicePath = devicePathOf(*objects, m_target.address);
         if (m_devicePath.isEmpty() && !m_adapterPath.isEmpty()) {
             const Discovery discovery(m_bus, m_adapterPath, m_target.cancel);
-            const QDeadlineTimer deadline(m_target.findTimeout);
-            QDeadlineTimer nextLook(0);
-            (void)waitFor(
-                [&] {
-                    if (!nextLook.hasExpired())
-                        return false;
-                    nextLook.setRemainingTime(kSearchPoll);
-                    if ((objects = managedObjects(m_bus, m_target.cancel)))
-                        m_devicePath = devicePathOf(*objects, m_target.address);
-                    return !m_devicePath.isEmpty();
-                },
-                deadline, m_target.cancel);
+            (void)lookUntil(m_bus, QDeadlineTimer(m_target.findTimeout), m_target.cancel,
+                            [&](const ManagedObjects &now) {
+                                objects = now;
+                                m_devicePath = devicePathOf(now, m_target.address);
+                                return !m_devicePath.isEmpty();
+                            });
         }
         if (m_adapterPath.isEmpty())
             return failure(LinkOpenFailure::NotFound, u"This computer has no Bluetooth adapter."_s);
@@ -544,22 +540,15 @@ QList<FoundModule> BluezLinks::scan(std::chrono::milliseconds duration,
         if (!discovery.failure().isEmpty())
             return fail(u"The search did not start: %1"_s.arg(discovery.failure()));
         QList<FoundModule> told;
-        QDeadlineTimer nextLook(0);
-        (void)waitFor(
-            [&] {
-                if (!seen || !nextLook.hasExpired())
-                    return false;
-                nextLook.setRemainingTime(kSearchPoll);
-                const std::optional<ManagedObjects> now = managedObjects(m_bus, cancel);
-                for (const FoundModule &module : now ? modulesIn(*now) : QList<FoundModule>()) {
-                    if ((module.paired || module.rssi) && !told.contains(module)) {
-                        told.append(module);
-                        seen(module);
-                    }
+        (void)lookUntil(m_bus, QDeadlineTimer(duration), cancel, [&](const ManagedObjects &now) {
+            for (const FoundModule &module : modulesIn(now)) {
+                if (seen && (module.paired || module.rssi) && !told.contains(module)) {
+                    told.append(module);
+                    seen(module);
                 }
-                return false;
-            },
-            QDeadlineTimer(duration), cancel);
+            }
+            return false;
+        });
         objects = managedObjects(m_bus, nullptr);
     }
     if (!objects)
@@ -606,21 +595,14 @@ std::optional<FoundModule> BluezLinks::nextModule(const QString &namePrefix,
         return std::nullopt;
     }
     std::optional<FoundModule> next;
-    QDeadlineTimer nextLook(0);
-    (void)waitFor(
-        [&] {
-            if (!nextLook.hasExpired())
-                return false;
-            nextLook.setRemainingTime(kSearchPoll);
-            const std::optional<ManagedObjects> objects = managedObjects(m_bus, cancel);
-            for (const FoundModule &module : objects ? modulesIn(*objects) : QList<FoundModule>()) {
-                if (!next && module.serialPort && module.name.startsWith(namePrefix) &&
-                    !skip.contains(module.address))
-                    next = module;
-            }
-            return next.has_value();
-        },
-        QDeadlineTimer::Forever, cancel);
+    (void)lookUntil(m_bus, QDeadlineTimer::Forever, cancel, [&](const ManagedObjects &now) {
+        for (const FoundModule &module : modulesIn(now)) {
+            if (!next && module.serialPort && module.name.startsWith(namePrefix) &&
+                !skip.contains(module.address))
+                next = module;
+        }
+        return next.has_value();
+    });
     return next;
 }
 

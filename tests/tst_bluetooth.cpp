@@ -213,7 +213,9 @@ void TestBluetooth::portsListsThePairedModule() {
     QCOMPARE(ports.exitCode, 0);
     const QStringList paired = ports.out.split(u'\n').filter(QRegularExpression(u"^paired\t"_s));
     QCOMPARE(paired, QStringList{u"paired\t%1\tconnected\tGate 7"_s.arg(kModule)});
-    QVERIFY2(ports.err.contains(u"sudo rfcomm bind N ADDRESS"_s), qPrintable(ports.err));
+    QVERIFY2(ports.err.contains(u"  tavrenode-prog program --bluetooth %1   (Gate 7)\n"
+                                u"  sudo rfcomm bind N %1\n"_s.arg(kModule)),
+             qPrintable(ports.err));
 }
 
 void TestBluetooth::openFailureOffersTheBindCommand() {
