@@ -286,8 +286,12 @@ int programUnits(const QList<PlannedUnit> &units, const QStringList &metadataNam
                 bluetooth->nextModule(options.namePrefix, programmedModules, &cancel, &failure);
             if (!module) {
                 if (!cancel) {
+                    // BlueZ went away under the line: the units left are not tried, and the
+                    // summary says so.
                     toStderr(u"tavrenode-prog: no search for modules: %1\n"_s.arg(failure));
-                    return kOpenFailed;
+                    lastExit = kOpenFailed;
+                    ++failed;
+                    break;
                 }
                 Attempt never;
                 never.unit = unit.number;
