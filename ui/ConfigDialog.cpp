@@ -186,7 +186,7 @@ void ConfigDialog::program() {
 }
 
 TransferOutcome ConfigDialog::runOn(ModuleLink &link) {
-    const TransferOutcome outcome = m_transfer.run(m_settings, m_record, link);
+    TransferOutcome outcome = m_transfer.run(m_settings, m_record, link);
     // Shown once the link is closed again: a box can wait for the user as long as it likes.
     for (const UserMessage &message : transferMessages(outcome))
         m_services.messages.show(message);
