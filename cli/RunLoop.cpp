@@ -54,12 +54,13 @@ struct ResultName {
     const char16_t *name;
     TransferResult result;
     int exitCode;
+    bool pairing = false; // an open that failed on pairing: the fix is a PIN, not a port
 };
 
 constexpr ResultName kResults[] = {
     {u"ok", TransferResult::Programmed, kProgrammed},
     {u"open-failed", TransferResult::OpenFailed, kOpenFailed},
-    {u"not-paired", TransferResult::OpenFailed, kNotPaired},
+    {u"not-paired", TransferResult::OpenFailed, kNotPaired, true},
     {u"write-failed", TransferResult::WriteFailed, kWriteFailed},
     {u"read-failed", TransferResult::ReadFailed, kReadFailed},
     {u"wrong-acknowledgement", TransferResult::WrongAcknowledgement, kWrongAcknowledgement},
@@ -67,11 +68,10 @@ constexpr ResultName kResults[] = {
 };
 
 const ResultName &describe(const TransferOutcome &outcome) {
-    // Pairing has an exit code of its own: the fix is a PIN, not a port.
     const bool pairing = outcome.openFailure == LinkOpenFailure::NotPaired ||
                          outcome.openFailure == LinkOpenFailure::PairingRefused;
     for (const ResultName &entry : kResults) {
-        if (entry.result == outcome.result && (entry.exitCode == kNotPaired) == pairing)
+        if (entry.result == outcome.result && entry.pairing == pairing)
             return entry;
     }
     return kResults[0];

@@ -72,6 +72,10 @@ QDBusMessage callAndWait(const QDBusConnection &bus, const QDBusMessage &call,
     return pending.reply();
 }
 
+QVariant objectPath(const QString &path) {
+    return QVariant::fromValue(QDBusObjectPath(path));
+}
+
 QString errorText(const QDBusMessage &reply) {
     return reply.errorMessage().isEmpty()
                ? reply.errorName()
@@ -301,24 +305,21 @@ public:
     void close() override {
         const bool connected = m_socket.isOpen() || (m_callbacks && m_callbacks->hasSocket());
         m_socket.close();
+        // Each step is tried whatever the one before gave: what is left undone stays so.
+        const auto tidy = [this](const QDBusMessage &call) {
+            (void)callAndWait(m_bus, call, kDisconnectTimeout, nullptr);
+        };
         if (connected)
-            (void)callAndWait(m_bus,
-                              methodCall(m_devicePath, kDevice, u"DisconnectProfile"_s,
-                                         {QString::fromUtf16(kSerialPortUuid)}),
-                              kDisconnectTimeout, nullptr);
+            tidy(methodCall(m_devicePath, kDevice, u"DisconnectProfile"_s,
+                            {QString::fromUtf16(kSerialPortUuid)}));
         if (!m_profilePath.isEmpty())
-            (void)callAndWait(m_bus,
-                              methodCall(u"/org/bluez"_s, u"org.bluez.ProfileManager1"_s,
-                                         u"UnregisterProfile"_s,
-                                         {QVariant::fromValue(QDBusObjectPath(m_profilePath))}),
-                              kDisconnectTimeout, nullptr);
+            tidy(methodCall(u"/org/bluez"_s, u"org.bluez.ProfileManager1"_s, u"UnregisterProfile"_s,
+                            {objectPath(m_profilePath)}));
         // A pairing this link made goes again unless it is to stay; older ones stay as
         // they were.
         if (m_pairedHere && !m_target.keepPaired)
-            (void)callAndWait(m_bus,
-                              methodCall(m_adapterPath, kAdapter, u"RemoveDevice"_s,
-                                         {QVariant::fromValue(QDBusObjectPath(m_devicePath))}),
-                              kDisconnectTimeout, nullptr);
+            tidy(
+                methodCall(m_adapterPath, kAdapter, u"RemoveDevice"_s, {objectPath(m_devicePath)}));
         for (const QString &path : {m_profilePath, m_agentPath}) {
             if (!path.isEmpty())
                 m_bus.unregisterObject(path);
@@ -398,7 +399,7 @@ private:
         m_agentPath = callbackPath(u"agent");
         if (!m_bus.registerVirtualObject(m_agentPath, m_callbacks.get()))
             return failure(LinkOpenFailure::Other, m_bus.lastError().message());
-        const auto agent = QVariant::fromValue(QDBusObjectPath(m_agentPath));
+        const auto agent = objectPath(m_agentPath);
         const QString manager = u"org.bluez.AgentManager1"_s;
         const QDBusMessage registered = callAndWait(
             m_bus,
@@ -439,7 +440,7 @@ private:
         const QDBusMessage registered = callAndWait(
             m_bus,
             methodCall(u"/org/bluez"_s, u"org.bluez.ProfileManager1"_s, u"RegisterProfile"_s,
-                       {QVariant::fromValue(QDBusObjectPath(m_profilePath)), uuid, options}),
+                       {objectPath(m_profilePath), uuid, options}),
             5s, m_target.cancel);
         if (registered.type() != QDBusMessage::ReplyMessage) {
             m_bus.unregisterObject(m_profilePath);

@@ -116,6 +116,13 @@ private Q_SLOTS:
 private:
     using Run = ProgRun;
     static Run prog(const QStringList &arguments, const QString &systemBus);
+    // A module of the mock at address, its PIN 8642, faults for its simulator; its log
+    // (what it was asked, the records it received) is moduleLogOf(address), in the test's
+    // folder.
+    [[nodiscard]] bool addModule(const QString &address, const QString &name, bool paired,
+                                 const QStringList &faults = {}) const;
+    [[nodiscard]] QString moduleLogOf(const QString &address) const;
+    [[nodiscard]] QString moduleLogPath(const QString &address) const;
 
     TemporaryConfigHome m_config;
     QTemporaryDir m_folder;
@@ -313,12 +320,7 @@ void TestBluetooth::programOverBluetooth() {
     // A module of the row's own: its address from the row's number.
     static int rows = 0;
     const QString address = u"00:1A:7D:DA:72:%1"_s.arg(++rows, 2, 10, QLatin1Char('0'));
-    const QString logPath = m_folder.filePath(u"module-%1.log"_s.arg(rows));
-    QCOMPARE(mockCall(u"/"_s, u"org.bluez.Mock"_s, u"AddModule"_s,
-                      {u"hci0"_s, address, u"Tavrenode %1"_s.arg(rows), paired, u"8642"_s, faults,
-                       logPath})
-                 .type(),
-             QDBusMessage::ReplyMessage);
+    QVERIFY(addModule(address, u"Tavrenode %1"_s.arg(rows), paired, faults));
     if (options.removeAll(u"intruder"_s) > 0)
         QCOMPARE(mockCall(u"/"_s, u"org.bluez.Mock"_s, u"AddIntruder"_s, {address}).type(),
                  QDBusMessage::ReplyMessage);
@@ -335,7 +337,7 @@ void TestBluetooth::programOverBluetooth() {
 
     // The mock writes its log as the calls come; the last lines may follow the exit.
     const auto inOrder = [&] {
-        const QString text = moduleLog(logPath);
+        const QString text = moduleLogOf(address);
         qsizetype from = 0;
         for (const QString &line : log) {
             if ((from = text.indexOf(line, from)) < 0)
@@ -343,11 +345,11 @@ void TestBluetooth::programOverBluetooth() {
         }
         return true;
     };
-    TRY_VERIFY2(inOrder(), qPrintable(moduleLog(logPath)));
+    TRY_VERIFY2(inOrder(), qPrintable(moduleLogOf(address)));
     if (exitCode == 7)
-        QVERIFY2(!moduleLog(logPath).contains(u"connected"_s), "nothing was sent");
+        QVERIFY2(!moduleLogOf(address).contains(u"connected"_s), "nothing was sent");
     else
-        TRY_VERIFY2(moduleLog(logPath).contains(u"disconnected"_s), "the link was ended");
+        TRY_VERIFY2(moduleLogOf(address).contains(u"disconnected"_s), "the link was ended");
     const QVariantMap device = deviceProperties(address);
     switch (afterwards) {
     case Afterwards::Paired:
@@ -388,12 +390,6 @@ void TestBluetooth::scanListsModules() {
 void TestBluetooth::aLineOfModules() {
     // Modules named "Line N" come one after another; "Liner" beside them never matches a
     // prefix of "Line " and is never connected.
-    const auto addModule = [&](const QString &address, const QString &name, bool paired) {
-        return mockCall(u"/"_s, u"org.bluez.Mock"_s, u"AddModule"_s,
-                        {u"hci0"_s, address, name, paired, u"8642"_s, QStringList(),
-                         m_folder.filePath(u"line-%1.log"_s.arg(name))})
-                   .type() == QDBusMessage::ReplyMessage;
-    };
     const QString other = u"00:1A:7D:DA:73:09"_s;
     QVERIFY(addModule(other, u"Liner"_s, true));
     QVERIFY(addModule(u"00:1A:7D:DA:73:01"_s, u"Line 1"_s, false));
@@ -409,7 +405,7 @@ void TestBluetooth::aLineOfModules() {
                 u"name=Unit {n}"_s, u"--json"_s});
     QVERIFY(line.waitForStarted());
     const auto logOf = [&](int n) {
-        return moduleLog(m_folder.filePath(u"line-Line %1.log"_s.arg(n)));
+        return moduleLogOf(u"00:1A:7D:DA:73:0%1"_s.arg(n));
     };
     // The second is paired already, the others are paired by the run.
     for (int n = 1; n <= 3; ++n) {
@@ -434,7 +430,7 @@ void TestBluetooth::aLineOfModules() {
         QVERIFY2(events.contains(u"\"address\":\"00:1A:7D:DA:73:0%1\""_s.arg(n)),
                  qPrintable(events));
 
-    QVERIFY2(!moduleLog(m_folder.filePath(u"line-Liner.log"_s)).contains(u"connected"_s),
+    QVERIFY2(!moduleLogOf(other).contains(u"connected"_s),
              "a module of another name is never connected");
     QVERIFY(deviceProperties(u"00:1A:7D:DA:73:01"_s).isEmpty());
     QVERIFY(deviceProperties(u"00:1A:7D:DA:73:02"_s).value(u"Paired"_s).toBool());
@@ -443,16 +439,9 @@ void TestBluetooth::aLineOfModules() {
 
 void TestBluetooth::theWindowsDialog() {
     using namespace tavrenode;
-    const auto addModule = [&](const QString &address, const QString &name, bool paired) {
-        return mockCall(u"/"_s, u"org.bluez.Mock"_s, u"AddModule"_s,
-                        {u"hci0"_s, address, name, paired, u"8642"_s, QStringList(),
-                         m_folder.filePath(u"window-%1.log"_s.arg(name))})
-                   .type() == QDBusMessage::ReplyMessage;
-    };
-    const auto logOf = [&](const QString &name) {
-        return moduleLog(m_folder.filePath(u"window-%1.log"_s.arg(name)));
-    };
-    QVERIFY(addModule(u"00:1A:7D:DA:74:01"_s, u"Desk 1"_s, true));
+    const QString first = u"00:1A:7D:DA:74:01"_s;
+    const QString second = u"00:1A:7D:DA:74:02"_s;
+    QVERIFY(addModule(first, u"Desk 1"_s, true));
 
     const BluezLinks links(QDBusConnection::systemBus());
     const FixedNaming naming(m_folder.filePath(u"no-port"_s));
@@ -489,12 +478,12 @@ void TestBluetooth::theWindowsDialog() {
         return found.value(0);
     };
     // The paired modules are offered at once (the earlier cases' among them).
-    QVERIFY(itemOf(u"00:1A:7D:DA:74:01"_s));
-    QVERIFY(!itemOf(u"00:1A:7D:DA:74:02"_s));
-    modules->setCurrentItem(itemOf(u"00:1A:7D:DA:74:01"_s));
+    QVERIFY(itemOf(first));
+    QVERIFY(!itemOf(second));
+    modules->setCurrentItem(itemOf(first));
     programButton()->click();
-    QVERIFY2(logOf(u"Desk 1"_s).contains(u"device name         \"Desk unit\""_s),
-             qPrintable(logOf(u"Desk 1"_s)));
+    QVERIFY2(moduleLogOf(first).contains(u"device name         \"Desk unit\""_s),
+             qPrintable(moduleLogOf(first)));
     const auto *status = control<QLabel>(window, forms::id::RunStatus);
     QVERIFY2(status->text().startsWith(u"Programmed Desk 1 (00:1A:7D:DA:74:01) at "_s),
              qPrintable(status->text()));
@@ -505,23 +494,38 @@ void TestBluetooth::theWindowsDialog() {
 
     // A new module comes into range during the search, and is paired with the PIN typed.
     bool added = false;
-    QTimer::singleShot(300, this,
-                       [&] { added = addModule(u"00:1A:7D:DA:74:02"_s, u"Desk 2"_s, false); });
+    QTimer::singleShot(300, this, [&] { added = addModule(second, u"Desk 2"_s, false); });
     // Pressed again, the button stops the search.
     QTimer::singleShot(1500, &dialog, [&] { dialog.findModules(); });
     dialog.findModules();
     QVERIFY(added);
-    QVERIFY(itemOf(u"00:1A:7D:DA:74:02"_s));
-    QCOMPARE(itemOf(u"00:1A:7D:DA:74:02"_s)->text(3), u"new"_s);
-    modules->setCurrentItem(itemOf(u"00:1A:7D:DA:74:02"_s));
+    QVERIFY(itemOf(second));
+    QCOMPARE(itemOf(second)->text(3), u"new"_s);
+    modules->setCurrentItem(itemOf(second));
     dialog.findChild<QLineEdit *>()->setText(u"8642"_s);
     programButton()->click();
-    QVERIFY2(logOf(u"Desk 2"_s).contains(u"paired"_s) && logOf(u"Desk 2"_s).contains(u"record 1"_s),
-             qPrintable(logOf(u"Desk 2"_s)));
+    QVERIFY2(moduleLogOf(second).contains(u"paired"_s) &&
+                 moduleLogOf(second).contains(u"record 1"_s),
+             qPrintable(moduleLogOf(second)));
     QVERIFY2(status->text().startsWith(u"Programmed Desk 2 (00:1A:7D:DA:74:02) at "_s),
              qPrintable(status->text()));
-    QCOMPARE(dialog.programmedAddress(), u"00:1A:7D:DA:74:02"_s);
-    QVERIFY2(deviceProperties(u"00:1A:7D:DA:74:02"_s).isEmpty(), "the pairing made is gone");
+    QCOMPARE(dialog.programmedAddress(), second);
+    QVERIFY2(deviceProperties(second).isEmpty(), "the pairing made is gone");
+}
+
+bool TestBluetooth::addModule(const QString &address, const QString &name, bool paired,
+                              const QStringList &faults) const {
+    return mockCall(u"/"_s, u"org.bluez.Mock"_s, u"AddModule"_s,
+                    {u"hci0"_s, address, name, paired, u"8642"_s, faults, moduleLogPath(address)})
+               .type() == QDBusMessage::ReplyMessage;
+}
+
+QString TestBluetooth::moduleLogOf(const QString &address) const {
+    return moduleLog(moduleLogPath(address));
+}
+
+QString TestBluetooth::moduleLogPath(const QString &address) const {
+    return m_folder.filePath(u"module-%1.log"_s.arg(QString(address).remove(u':')));
 }
 
 TestBluetooth::Run TestBluetooth::prog(const QStringList &arguments, const QString &systemBus) {

@@ -58,7 +58,7 @@ ConfigDialog::ConfigDialog(const ConfigServices &services, QWidget *parent)
     if (m_services.bluetooth)
         commands.push_back({toQString(strings::kBluetoothItem),
                             std::bind_front(&ConfigDialog::showBluetooth, this),
-                            QKeySequence(Qt::CTRL | Qt::Key_B)});
+                            QKeySequence(kBluetoothShortcut)});
     commands.push_back({});
     commands.push_back(
         {toQString(strings::kAboutMenuItem), std::bind_front(&ConfigDialog::showAbout, this)});

@@ -23,6 +23,9 @@ class SettingsStore;
 struct BluetoothTarget;
 struct FormRefusal;
 
+// The window's shortcut to "Program over Bluetooth...".
+inline constexpr QKeyCombination kBluetoothShortcut{Qt::CTRL | Qt::Key_B};
+
 // What the window works with, handed in so that tests can replace each one.
 struct ConfigServices {
     MessageSink &messages;
