@@ -2,6 +2,7 @@
 
 #include "BluetoothLinks.h"
 #include "ConfigDialog.h"
+#include "FormTemplates.h"
 #include "HelpLauncher.h"
 #include "MessageBoxSink.h"
 #include "PlatformStart.h"
@@ -16,6 +17,7 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QKeySequence>
 
 using namespace Qt::StringLiterals;
 
@@ -43,9 +45,12 @@ struct ConfigApp::Parts {
     MessageBoxSink messages;
     std::optional<SettingsStore> store;
     SystemPortNaming naming;
-    SerialLinks links{naming, systemHasBluetoothLinks()
-                                  ? u"the window's \"Program over Bluetooth...\" command (Ctrl+B)"_s
-                                  : QString()};
+    SerialLinks links{naming,
+                      systemHasBluetoothLinks()
+                          ? u"\"%1\" (%2), choosing %3"_s.arg(
+                                toQString(strings::kBluetoothItem),
+                                QKeySequence(kBluetoothShortcut).toString(QKeySequence::NativeText))
+                          : QString()};
     std::optional<DesktopHelpLauncher> help;
     DialogProfileFileChooser profiles;
     std::optional<ConfigDialog> dialog;
