@@ -3,6 +3,8 @@
 #include "Commands.h"
 
 #include "BluetoothLinks.h"
+#include "CommandLine.h"
+#include "LedgerCommands.h"
 #include "PortNaming.h"
 #include "Profile.h"
 #include "RecordDescription.h"
@@ -33,23 +35,8 @@ namespace tavrenode::prog {
 
 namespace {
 
-std::atomic<bool> g_cancel = false;
-
 extern "C" void cancelRun(int) {
     g_cancel = true;
-}
-
-void out(const QString &text) {
-    std::fputs(text.toUtf8().constData(), stdout);
-}
-
-void err(const QString &text) {
-    std::fputs(text.toUtf8().constData(), stderr);
-}
-
-int fail(const QString &message) {
-    err(u"tavrenode-prog: "_s + message + u'\n');
-    return kBadInput;
 }
 
 // Messages of record building (a device type outside the table), for people.
@@ -79,22 +66,6 @@ input (nothing was sent); for one module 3 the port did not open, 4 a write fail
 5 a read failed or no answer came, 6 a wrong acknowledgement, 7 a Bluetooth module is
 not paired and no --pair-pin was given, or it refused the PIN; 130 interrupted.
 )";
-
-struct Command {
-    const char *name = nullptr;
-    const char *summary = nullptr;
-    int (*run)(QCommandLineParser &parser) = nullptr;
-    void (*options)(QCommandLineParser &parser) = nullptr;
-    const char *positional = nullptr;
-};
-
-void settingsOptions(QCommandLineParser &parser) {
-    parser.addOptions({
-        {u"defaults"_s, u"Start from the built-in defaults, not the window's last settings."_s},
-        {u"profile"_s, u"Start from the defaults and this profile."_s, u"FILE"_s},
-        {u"set"_s, u"Set one setting, as a profile line does (repeatable)."_s, u"KEY=VALUE"_s},
-    });
-}
 
 void programOptions(QCommandLineParser &parser) {
     settingsOptions(parser);
@@ -126,6 +97,7 @@ void programOptions(QCommandLineParser &parser) {
         {u"report"_s, u"Append one CSV row per unit attempt."_s, u"FILE.csv"_s},
         {u"report-pins"_s, u"Put the PINs into the report too."_s},
     });
+    stationOptions(parser);
 }
 
 void recordOptions(QCommandLineParser &parser) {
@@ -147,28 +119,6 @@ void scanOptions(QCommandLineParser &parser) {
 }
 
 void noOptions(QCommandLineParser & /*parser*/) {}
-
-std::optional<qint64> count(const QString &text, qint64 least, qint64 most = 1LL << 31) {
-    bool ok = false;
-    const qint64 value = text.toLongLong(&ok);
-    if (!ok || value < least || value > most)
-        return std::nullopt;
-    return value;
-}
-
-// The settings from the options every settings command shares, before any batch row.
-std::variant<ModuleSettings, QString> commonSettings(QCommandLineParser &parser,
-                                                     QList<Assignment> &sets) {
-    if (parser.isSet(u"defaults"_s) && parser.isSet(u"profile"_s))
-        return u"--defaults and --profile both say where to start; give one"_s;
-    for (const QString &argument : parser.values(u"set"_s)) {
-        auto parsed = parseSet(argument);
-        if (const QString *fault = std::get_if<QString>(&parsed))
-            return *fault;
-        sets.append(std::get<Assignment>(parsed));
-    }
-    return baseSettings(!parser.isSet(u"defaults"_s), parser.value(u"profile"_s));
-}
 
 // Settings for one module (record, profile): no batch, so {n} is 1.
 std::variant<ModuleSettings, QString> singleSettings(QCommandLineParser &parser) {
@@ -364,39 +314,24 @@ int runProgram(QCommandLineParser &parser) {
     options.report = parser.value(u"report"_s);
     options.reportPins = parser.isSet(u"report-pins"_s);
 
+    if (parser.isSet(u"ledger"_s))
+        return runStation(parser, options);
+    if (parser.isSet(u"station"_s) || parser.isSet(u"lease"_s))
+        return fail(u"--station and --lease go with --ledger"_s);
+
     QList<Assignment> sets;
     auto base = commonSettings(parser, sets);
     if (const QString *fault = std::get_if<QString>(&base))
         return fail(*fault);
 
     // Every unit's settings are made and checked before anything is sent.
-    QList<PlannedUnit> planned;
-    QStringList metadataNames;
-    if (parser.isSet(u"units"_s)) {
-        auto table = readUnits(parser.value(u"units"_s));
-        if (const QString *fault = std::get_if<QString>(&table))
-            return fail(*fault);
-        const UnitTable &rows = std::get<UnitTable>(table);
-        metadataNames = rows.metadataNames;
-        qint64 n = first;
-        for (const UnitRow &row : rows.rows) {
-            auto settings = unitSettings(std::get<ModuleSettings>(base), sets + row.assignments, n);
-            if (const QString *fault = std::get_if<QString>(&settings))
-                return fail(*fault);
-            planned.append({n++, std::get<ModuleSettings>(settings), row.metadata});
-        }
-        if (planned.isEmpty())
-            return fail(u"--units %1: no units below the header"_s.arg(parser.value(u"units"_s)));
-    } else {
-        for (qint64 i = 0; i < units; ++i) {
-            auto settings = unitSettings(std::get<ModuleSettings>(base), sets, first + i);
-            if (const QString *fault = std::get_if<QString>(&settings))
-                return fail(*fault);
-            planned.append({first + i, std::get<ModuleSettings>(settings), {}});
-        }
-    }
+    auto planned =
+        planBatch(std::get<ModuleSettings>(base), sets, parser.value(u"units"_s), units, first);
+    if (const QString *fault = std::get_if<QString>(&planned))
+        return fail(*fault);
+    PlannedBatch &batch = std::get<PlannedBatch>(planned);
     if (options.device.isEmpty() && !overBluetooth && !options.port) {
-        for (const PlannedUnit &unit : planned) {
+        for (const PlannedUnit &unit : std::as_const(batch.units)) {
             if (const std::optional<SettingsProblem> problem =
                     checkSettings(unit.settings, PortUse::Used))
                 return fail(
@@ -404,7 +339,8 @@ int runProgram(QCommandLineParser &parser) {
                         describeProblem(*problem)));
         }
     }
-    return programUnits(planned, metadataNames, options, g_cancel);
+    PlannedUnits source(std::move(batch.units), batch.metadataNames);
+    return programUnits(source, options, g_cancel);
 }
 
 constexpr auto kCommands = std::to_array<Command>({
@@ -417,6 +353,8 @@ constexpr auto kCommands = std::to_array<Command>({
      runPorts, noOptions},
     {"scan", "Search for Bluetooth modules nearby; list them with the paired ones.", runScan,
      scanOptions},
+    {"ledger", "A batch shared by several stations: ledger load, status, report, resolve.", nullptr,
+     noOptions, "SUBCOMMAND"},
 });
 
 // The usage with the commands as the table has them, each summary wrapped under its name.
@@ -436,6 +374,23 @@ QString usage() {
         text += line + u'\n';
     }
     return text + QString::fromUtf16(kUsageEnd);
+}
+
+// A parser with the command's options, and --help.
+void prepare(QCommandLineParser &parser, const Command &command) {
+    parser.setApplicationDescription(QString::fromLatin1(command.summary));
+    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    parser.addOption({{u"h"_s, u"help"_s}, u"Show this help."_s});
+    command.options(parser);
+    if (command.positional)
+        parser.addPositionalArgument(QString::fromLatin1(command.positional), {});
+}
+
+QString helpOf(const Command &command, const QString &name) {
+    QCommandLineParser parser;
+    prepare(parser, command);
+    return parser.helpText().replace(u"tavrenode-prog [options]"_s,
+                                     u"tavrenode-prog %1 [options]"_s.arg(name));
 }
 
 } // namespace
@@ -461,26 +416,40 @@ int runCommand(QStringList arguments) {
     if (!command)
         return fail(u"%1 is not a command; see tavrenode-prog --help"_s.arg(first));
 
+    QString name = QString::fromLatin1(command->name);
+    if (!command->run) {
+        // ledger SUBCOMMAND
+        const QString sub = arguments.value(2);
+        if (sub.isEmpty() || sub == u"--help" || sub == u"-h") {
+            QString text;
+            for (const Command &candidate : ledgerCommands())
+                text += helpOf(candidate, name + u' ' + QLatin1StringView(candidate.name)) + u'\n';
+            (sub.isEmpty() ? err : out)(text);
+            return sub.isEmpty() ? kBadInput : 0;
+        }
+        command = nullptr;
+        for (const Command &candidate : ledgerCommands()) {
+            if (sub == QLatin1StringView(candidate.name))
+                command = &candidate;
+        }
+        if (!command)
+            return fail(u"ledger %1 is not a command; see tavrenode-prog ledger --help"_s.arg(sub));
+        name += u' ' + sub;
+        arguments.removeAt(1);
+    }
+
     QCommandLineParser parser;
-    parser.setApplicationDescription(QString::fromLatin1(command->summary));
-    parser.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
-    const QCommandLineOption help({u"h"_s, u"help"_s}, u"Show this help."_s);
-    parser.addOption(help);
-    command->options(parser);
-    if (command->positional)
-        parser.addPositionalArgument(QString::fromLatin1(command->positional), {});
+    prepare(parser, *command);
     arguments.removeAt(1);
     if (!parser.parse(arguments))
         return fail(parser.errorText());
-    if (parser.isSet(help)) {
-        out(parser.helpText().replace(
-            u"tavrenode-prog [options]"_s,
-            u"tavrenode-prog %1 [options]"_s.arg(QLatin1StringView(command->name))));
+    if (parser.isSet(u"help"_s)) {
+        out(helpOf(*command, name));
         return 0;
     }
     if (!command->positional && !parser.positionalArguments().isEmpty())
-        return fail(u"%1: unexpected argument %2"_s.arg(QLatin1StringView(command->name),
-                                                        parser.positionalArguments().first()));
+        return fail(
+            u"%1: unexpected argument %2"_s.arg(name, parser.positionalArguments().first()));
 
     // Standard C, so that Windows has it too; every wait looks at the flag at least every
     // tenth of a second, so a call the signal does not interrupt does not matter.

@@ -108,6 +108,17 @@ struct Attempt {
             return {{u"Interrupted."_s, u"Device: "_s + device + u"\n\n"_s + interruptedDetail}};
         return transferMessages(outcome);
     }
+
+    [[nodiscard]] AttemptEnd end() const {
+        return {unit,
+                number,
+                device,
+                address,
+                QString::fromUtf16(describe(outcome).name),
+                messages().value(0).text,
+                sha256,
+                outcome};
+    }
 };
 
 class Outputs {
@@ -253,14 +264,28 @@ bool waitUntilGone(const QString &path, const QByteArray &identity, const std::a
 
 } // namespace
 
-int programUnits(const QList<PlannedUnit> &units, const QStringList &metadataNames,
-                 const RunOptions &options, const std::atomic<bool> &cancel) {
-    Outputs out(options, metadataNames);
+bool mayHoldRecord(const TransferOutcome &outcome) {
+    return outcome.block == int(kBlockCount) && (outcome.result == TransferResult::ReadFailed ||
+                                                 outcome.result == TransferResult::WriteFailed ||
+                                                 outcome.result == TransferResult::Interrupted);
+}
+
+QByteArray recordSha256(const ConfigRecord &record) {
+    return QCryptographicHash::hash(QByteArrayView(reinterpret_cast<const char *>(record.data()),
+                                                   qsizetype(record.size())),
+                                    QCryptographicHash::Sha256)
+        .toHex();
+}
+
+int programUnits(UnitSource &units, const RunOptions &options, const std::atomic<bool> &cancel) {
+    Outputs out(options, units.metadataNames());
     const SystemPortNaming naming;
+    int taken = 0;
     int programmed = 0;
     int failed = 0;
     int lastExit = kProgrammed;
     bool interrupted = false;
+    QString fault; // the source's: the run ends
 
     const BluetoothLinks *bluetooth = nullptr;
     QStringList programmedModules; // on a line, in this run
@@ -272,7 +297,23 @@ int programUnits(const QList<PlannedUnit> &units, const QStringList &metadataNam
         }
     }
 
-    for (const PlannedUnit &unit : units) {
+    // Tells the source and the outputs how an attempt ended; false when the source failed.
+    const auto ended = [&](const Attempt &attempt, const PlannedUnit &unit, bool again) {
+        const bool recorded = units.ended(attempt.end(), again);
+        out.unitEnd(attempt, unit);
+        if (!recorded)
+            fault = units.failure();
+        return recorded;
+    };
+
+    while (!interrupted && !cancel && fault.isEmpty()) {
+        const std::optional<PlannedUnit> next = units.next();
+        if (!next) {
+            fault = units.failure();
+            break;
+        }
+        ++taken;
+        const PlannedUnit &unit = *next;
         ModuleSettings settings = unit.settings;
         if (options.port)
             settings.comPort = *options.port;
@@ -285,20 +326,23 @@ int programUnits(const QList<PlannedUnit> &units, const QStringList &metadataNam
             const std::optional<FoundModule> module =
                 bluetooth->nextModule(options.namePrefix, programmedModules, &cancel, &failure);
             if (!module) {
+                Attempt never;
+                never.unit = unit.number;
                 if (!cancel) {
                     // BlueZ went away under the line: the units left are not tried, and the
                     // summary says so.
                     toStderr(u"tavrenode-prog: no search for modules: %1\n"_s.arg(failure));
+                    never.outcome.result = TransferResult::OpenFailed;
+                    never.outcome.reason = failure;
+                    never.outcome.advice = u"No search for modules."_s;
                     lastExit = kOpenFailed;
                     ++failed;
-                    break;
+                } else {
+                    never.outcome.result = TransferResult::Interrupted;
+                    never.interruptedDetail = u"Looking for the next module."_s;
+                    interrupted = true;
                 }
-                Attempt never;
-                never.unit = unit.number;
-                never.outcome.result = TransferResult::Interrupted;
-                never.interruptedDetail = u"Looking for the next module."_s;
-                out.unitEnd(never, unit);
-                interrupted = true;
+                ended(never, unit, false);
                 break;
             }
             address = module->address;
@@ -331,7 +375,7 @@ int programUnits(const QList<PlannedUnit> &units, const QStringList &metadataNam
                 Attempt never = attemptOf(attempt);
                 never.outcome.result = TransferResult::Interrupted;
                 never.interruptedDetail = u"Waiting for the device."_s;
-                out.unitEnd(never, unit);
+                ended(never, unit, false);
                 interrupted = true;
                 break;
             }
@@ -341,8 +385,13 @@ int programUnits(const QList<PlannedUnit> &units, const QStringList &metadataNam
                        {u"device"_s, path},
                        {u"address"_s, address}});
             Attempt record = attemptOf(attempt);
+            bool refused = false; // the source said not to send
             BlockHooks hooks;
             hooks.cancel = &cancel;
+            hooks.starting = [&] {
+                refused = !units.sending(path, address);
+                return !refused;
+            };
             hooks.answered = [&](int block, std::uint8_t answer) {
                 record.answers.append(answer);
                 out.event({{u"event"_s, u"block"_s},
@@ -359,19 +408,31 @@ int programUnits(const QList<PlannedUnit> &units, const QStringList &metadataNam
             timer.start();
             record.outcome = transfer.run(settings, bytes, *link);
             record.seconds = double(timer.nsecsElapsed()) / 1e9;
-            record.sha256 = QCryptographicHash::hash(
-                                QByteArrayView(reinterpret_cast<const char *>(bytes.data()),
-                                               qsizetype(bytes.size())),
-                                QCryptographicHash::Sha256)
-                                .toHex();
+            record.sha256 = recordSha256(bytes);
             record.interruptedDetail =
-                u"Block %1 of %2 was under way."_s.arg(record.outcome.block).arg(kBlockCount);
-            out.unitEnd(record, unit);
+                refused
+                    ? u"The unit was not sent: %1"_s.arg(units.failure().isEmpty()
+                                                             ? u"another station holds it now."_s
+                                                             : units.failure())
+                    : u"Block %1 of %2 was under way."_s.arg(record.outcome.block).arg(kBlockCount);
+            if (refused) {
+                // Not an attempt at the module: the source's fault, or another station's unit.
+                fault = units.failure();
+                if (fault.isEmpty())
+                    out.say(u"unit %1: %2"_s.arg(unit.number).arg(record.interruptedDetail));
+                break;
+            }
             lastExit = describe(record.outcome).exitCode;
+            const bool finished = record.outcome.programmed() || attempt > options.retries ||
+                                  record.outcome.result == TransferResult::Interrupted ||
+                                  // The next try could reach the next module of a line.
+                                  (options.wait && mayHoldRecord(record.outcome));
+            if (!ended(record, unit, !finished))
+                break;
 
             if (record.outcome.result == TransferResult::Interrupted) {
                 interrupted = true;
-            } else if (record.outcome.programmed() || attempt > options.retries) {
+            } else if (finished) {
                 ++(record.outcome.programmed() ? programmed : failed);
                 done = true;
                 // Programmed or not, a line's module is this unit's: the next is another.
@@ -384,24 +445,25 @@ int programUnits(const QList<PlannedUnit> &units, const QStringList &metadataNam
                 interrupted = !pause(options.retryDelay, cancel);
             }
         }
-        if (interrupted || cancel)
-            break;
     }
     interrupted = interrupted || cancel;
+    if (!fault.isEmpty())
+        toStderr(u"tavrenode-prog: %1\n"_s.arg(fault));
 
-    const int exitCode = interrupted      ? kInterrupted
+    const int exitCode = !fault.isEmpty() ? kLedgerFailed
+                         : interrupted    ? kInterrupted
                          : !options.batch ? lastExit
                          : failed > 0     ? kBatchFailed
                                           : kProgrammed;
     out.event({{u"event"_s, u"summary"_s},
-               {u"units"_s, units.size()},
+               {u"units"_s, taken},
                {u"programmed"_s, programmed},
                {u"failed"_s, failed},
                {u"interrupted"_s, interrupted},
                {u"exit"_s, exitCode}});
     if ((options.batch && (!options.quiet || failed > 0)) || interrupted)
         toStderr(u"%1 of %2 units programmed, %3 failed%4\n"_s.arg(programmed)
-                     .arg(units.size())
+                     .arg(taken)
                      .arg(failed)
                      .arg(interrupted ? u"; interrupted"_s : QString()));
     return exitCode;

@@ -1,7 +1,9 @@
 #pragma once
 
 #include "BlockProtocol.h"
+#include "ConfigRecord.h"
 #include "ModuleSettings.h"
+#include "ProgrammingTransfer.h"
 
 #include <atomic>
 #include <chrono>
@@ -22,7 +24,8 @@ enum Exit : int {
     kWriteFailed = 4,
     kReadFailed = 5,
     kWrongAcknowledgement = 6,
-    kNotPaired = 7, // a Bluetooth module that is not paired, or refused the pairing PIN
+    kNotPaired = 7,    // a Bluetooth module that is not paired, or refused the pairing PIN
+    kLedgerFailed = 8, // the ledger could not be reached, read or written
     kInterrupted = 130,
 };
 
@@ -54,9 +57,64 @@ struct PlannedUnit {
     QStringList metadata;
 };
 
+// One attempt at a unit as it ended.
+struct AttemptEnd {
+    qint64 unit = 0;
+    int number = 1; // from 1, for this unit in this run
+    QString device;
+    QString address; // a Bluetooth module's; empty for a serial device
+    QString result;  // as the report has it: "ok", "wrong-acknowledgement", ...
+    QString message;
+    QByteArray sha256;
+    TransferOutcome outcome;
+};
+
+// The module may hold the record although the run did not see it acknowledged: the last
+// block went out, or was going out, when the run ended.
+[[nodiscard]] bool mayHoldRecord(const TransferOutcome &outcome);
+
+[[nodiscard]] QByteArray recordSha256(const ConfigRecord &record);
+
+// Where a run's units come from, and what it is told of each attempt.
+class UnitSource {
+public:
+    virtual ~UnitSource() = default;
+    // The next unit; nullopt when none is left, or on a fault (failure() then says what).
+    virtual std::optional<PlannedUnit> next() = 0;
+    // Just before the first byte of an attempt goes out; false sends nothing.
+    virtual bool sending(const QString &device, const QString &address) = 0;
+    // An attempt ended; again: the run tries the unit once more. False on a fault.
+    virtual bool ended(const AttemptEnd &attempt, bool again) = 0;
+    [[nodiscard]] virtual QString failure() const = 0;
+    [[nodiscard]] virtual QStringList metadataNames() const = 0;
+};
+
+// The units of one process's batch, planned in full before the run.
+class PlannedUnits final : public UnitSource {
+public:
+    PlannedUnits(QList<PlannedUnit> units, QStringList metadataNames)
+        : m_units(std::move(units))
+        , m_metadataNames(std::move(metadataNames)) {}
+
+    std::optional<PlannedUnit> next() override {
+        if (m_next >= m_units.size())
+            return std::nullopt;
+        return m_units[m_next++];
+    }
+    bool sending(const QString &, const QString &) override { return true; }
+    bool ended(const AttemptEnd &, bool) override { return true; }
+    [[nodiscard]] QString failure() const override { return {}; }
+    [[nodiscard]] QStringList metadataNames() const override { return m_metadataNames; }
+
+private:
+    QList<PlannedUnit> m_units;
+    QStringList m_metadataNames;
+    qsizetype m_next = 0;
+};
+
 // Programs the units one after the other, reporting on stderr, as JSON Lines on stdout and
 // in the report as asked. Stops at once when cancel is set. Returns the exit code.
-[[nodiscard]] int programUnits(const QList<PlannedUnit> &units, const QStringList &metadataNames,
-                               const RunOptions &options, const std::atomic<bool> &cancel);
+[[nodiscard]] int programUnits(UnitSource &units, const RunOptions &options,
+                               const std::atomic<bool> &cancel);
 
 } // namespace tavrenode::prog

@@ -117,4 +117,35 @@ std::variant<ModuleSettings, QString> unitSettings(ModuleSettings settings,
     return settings;
 }
 
+std::variant<PlannedBatch, QString> planBatch(const ModuleSettings &base,
+                                              const QList<Assignment> &sets,
+                                              const QString &unitsFile, qint64 count,
+                                              qint64 first) {
+    PlannedBatch batch;
+    if (unitsFile.isEmpty()) {
+        for (qint64 i = 0; i < count; ++i) {
+            auto settings = unitSettings(base, sets, first + i);
+            if (const QString *fault = std::get_if<QString>(&settings))
+                return *fault;
+            batch.units.append({first + i, std::get<ModuleSettings>(settings), {}});
+        }
+        return batch;
+    }
+    auto table = readUnits(unitsFile);
+    if (const QString *fault = std::get_if<QString>(&table))
+        return *fault;
+    const UnitTable &rows = std::get<UnitTable>(table);
+    batch.metadataNames = rows.metadataNames;
+    qint64 n = first;
+    for (const UnitRow &row : rows.rows) {
+        auto settings = unitSettings(base, sets + row.assignments, n);
+        if (const QString *fault = std::get_if<QString>(&settings))
+            return *fault;
+        batch.units.append({n++, std::get<ModuleSettings>(settings), row.metadata});
+    }
+    if (batch.units.isEmpty())
+        return u"--units %1: no units below the header"_s.arg(unitsFile);
+    return batch;
+}
+
 } // namespace tavrenode::prog

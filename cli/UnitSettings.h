@@ -2,6 +2,7 @@
 
 #include "ModuleSettings.h"
 #include "ProfileKeys.h"
+#include "RunLoop.h"
 
 #include <optional>
 #include <variant>
@@ -48,5 +49,17 @@ struct UnitTable {
 // names where the value came from.
 [[nodiscard]] std::variant<ModuleSettings, QString>
 unitSettings(ModuleSettings settings, const QList<Assignment> &assignments, qint64 n);
+
+struct PlannedBatch {
+    QList<PlannedUnit> units;
+    QStringList metadataNames;
+};
+
+// A batch's units, each with its settings made and checked: the rows of unitsFile, or
+// count units from the same settings; numbered from first.
+[[nodiscard]] std::variant<PlannedBatch, QString> planBatch(const ModuleSettings &base,
+                                                            const QList<Assignment> &sets,
+                                                            const QString &unitsFile, qint64 count,
+                                                            qint64 first);
 
 } // namespace tavrenode::prog

@@ -67,6 +67,8 @@ BlockFailure writeBlock(QIODevice &device, std::span<const std::uint8_t> block,
 
 BlockTransferResult sendBlocks(QIODevice &device, std::span<const std::uint8_t, kRecordSize> record,
                                std::chrono::milliseconds timeout, const BlockHooks &hooks) {
+    if (hooks.starting && !hooks.starting())
+        return failed(BlockFailure::Interrupted, 1, device);
     for (std::size_t index = 0; index < kBlockCount; ++index) {
         const int block = static_cast<int>(index) + 1;
         if (cancelled(hooks))

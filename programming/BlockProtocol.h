@@ -32,10 +32,11 @@ struct BlockTransferResult {
     QString reason;                   // the device's error text, when it gave one
 };
 
-// What a caller may follow and stop while blocks go out: every answer as it comes, and a
-// flag (set from anywhere, a signal handler included) that ends the transfer within about
-// a tenth of a second.
+// What a caller may follow and stop while blocks go out: the moment before the first byte
+// (false sends nothing), every answer as it comes, and a flag (set from anywhere, a signal
+// handler included) that ends the transfer within about a tenth of a second.
 struct BlockHooks {
+    std::function<bool()> starting;
     std::function<void(int block, std::uint8_t answer)> answered;
     const std::atomic<bool> *cancel = nullptr;
 };

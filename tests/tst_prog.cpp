@@ -1,6 +1,7 @@
 // tavrenode-prog from outside, as scripts run it: real processes, the simulator on a
 // pseudo-terminal behind a link, exit codes, stderr, JSON Lines and the report.
 #include "ProgRun.h"
+#include "SimProcess.h"
 #include "StoreTesting.h"
 #include "TryCompare.h"
 
@@ -17,35 +18,6 @@ using namespace Qt::StringLiterals;
 namespace {
 
 using Run = ProgRun;
-
-// A simulator run alongside a test: its device reached through a link in the test's folder.
-class Simulator {
-public:
-    Simulator(const QString &link, const QStringList &arguments) {
-        m_process.setProcessChannelMode(QProcess::MergedChannels);
-        m_process.start(QStringLiteral(TAVRENODE_SIM_PATH),
-                        QStringList{u"--link-path"_s, link} + arguments);
-        m_ready = m_process.waitForStarted() &&
-                  QTest::qWaitFor([&] { return QFileInfo::exists(link); }, 5000);
-    }
-    ~Simulator() {
-        m_process.terminate();
-        m_process.waitForFinished(5000);
-    }
-    Simulator(const Simulator &) = delete;
-    Simulator &operator=(const Simulator &) = delete;
-
-    [[nodiscard]] bool ready() const { return m_ready; }
-    QString log() {
-        m_log += QString::fromUtf8(m_process.readAll());
-        return m_log;
-    }
-
-private:
-    QProcess m_process;
-    QString m_log;
-    bool m_ready = false;
-};
 
 } // namespace
 

@@ -46,8 +46,8 @@ void usage(std::FILE *to) {
         "  --link N     make /dev/rfcommN a link to the simulator (needs root), removed on exit\n"
         "  --link-path PATH  the same link anywhere else\n"
         "  --block K    the block (1 to 3) that --reply applies to; the others get 0x55\n"
-        "  --reply R    ack: 0x55; none: no answer, now or later; hangup: close the link;\n"
-        "               0xHH: that byte\n"
+        "  --reply R    ack: 0x55; late: 0x55 after 2 s; none: no answer, now or later;\n"
+        "               hangup: close the link; 0xHH: that byte\n"
         "  --records R  end after R complete records (default: run until interrupted)\n"
         "  --line       a line of modules: after each run the link drops and the next module\n"
         "               comes back at the same port (and device path, with --link)\n"
@@ -106,10 +106,16 @@ private:
     std::filesystem::path m_target;
 };
 
+// How long a late answer takes: well inside the tool's 3 s, long enough to watch.
+constexpr auto kLateAnswer = std::chrono::milliseconds(2000);
+
 // A reply as --reply and --fault write it.
 bool parseReply(std::string_view text, SimScript &script) {
     if (text == "ack") {
         script.reply = Reply::Ack;
+    } else if (text == "late") {
+        script.reply = Reply::Ack;
+        script.delay = kLateAnswer;
     } else if (text == "none") {
         script.reply = Reply::Silence;
     } else if (text == "hangup") {
