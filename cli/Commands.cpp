@@ -64,7 +64,8 @@ Settings, later wins: the built-in defaults; the window's last settings (unless
 Exit codes: 0 every unit programmed; 1 a batch in which any unit failed; 2 bad usage or
 input (nothing was sent); for one module 3 the port did not open, 4 a write failed,
 5 a read failed or no answer came, 6 a wrong acknowledgement, 7 a Bluetooth module is
-not paired and no --pair-pin was given, or it refused the PIN; 130 interrupted.
+not paired and no --pair-pin was given, or it refused the PIN; 8 the ledger could not be
+reached, opened, read or written; 130 interrupted.
 )";
 
 void programOptions(QCommandLineParser &parser) {

@@ -426,7 +426,8 @@ bool Ledger::load(const QList<LedgerEntry> &entries, const QStringList &metadata
     return true;
 }
 
-bool Ledger::releaseWhere(const QString &condition, const QString &station, const QString &why) {
+bool Ledger::releaseWhere(const QString &condition, const QString &station, const QString &why,
+                          QList<Released> *released) {
     QSqlQuery held(m_db);
     held.prepare(u"SELECT unit, station, sending, device, address, attempts, record_sha256 FROM "
                  u"tavrenode_units WHERE state = 'held' AND (%1) ORDER BY unit"_s.arg(condition));
@@ -461,18 +462,21 @@ bool Ledger::releaseWhere(const QString &condition, const QString &station, cons
             return failOn(insert, u"record a released unit"_s);
         if (!update.exec())
             return failOn(update, u"release a unit"_s);
+        if (released)
+            released->append(
+                {held.value(0).toLongLong(), sent ? UnitState::Uncertain : UnitState::Pending});
     }
     return true;
 }
 
-bool Ledger::releaseStale(const QString &station) {
+bool Ledger::releaseStale(const QString &station, QList<Released> *released) {
     Transaction transaction(*this, true);
     return transaction.ok() &&
            releaseWhere(u"lease_until < %1"_s.arg(now()) +
                             (station.isEmpty() ? QString() : u" AND station <> ?"_s),
                         station, u"The station's hold ran out"_s) &&
-           (station.isEmpty() ||
-            releaseWhere(u"station = ?"_s, station, u"The station was started again"_s)) &&
+           (station.isEmpty() || releaseWhere(u"station = ?"_s, station,
+                                              u"The station was started again"_s, released)) &&
            transaction.commit();
 }
 

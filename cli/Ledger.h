@@ -139,9 +139,14 @@ public:
     // Stores the units, or none of them; metadataNames are the names of their metadata.
     [[nodiscard]] bool load(const QList<LedgerEntry> &entries, const QStringList &metadataNames);
 
+    // A hold that was released: the unit and the state it was left in.
+    struct Released {
+        qint64 unit = 0;
+        UnitState state = UnitState::Pending;
+    };
     // Releases the station's own holds (it was started again) and every hold whose lease
-    // ran out, each with an attempt row saying so.
-    [[nodiscard]] bool releaseStale(const QString &station);
+    // ran out, each with an attempt row saying so; the station's own go to released.
+    [[nodiscard]] bool releaseStale(const QString &station, QList<Released> *released = nullptr);
 
     // Takes the lowest pending unit for the station; nullopt with no fault when none is
     // left.
@@ -182,7 +187,8 @@ private:
     [[nodiscard]] QString now() const;
     bool createSchema();
     bool readMetadataNames();
-    bool releaseWhere(const QString &condition, const QString &station, const QString &why);
+    bool releaseWhere(const QString &condition, const QString &station, const QString &why,
+                      QList<Released> *released = nullptr);
 
     LedgerLocation m_location;
     QString m_connection;

@@ -374,8 +374,15 @@ int runStation(QCommandLineParser &parser, RunOptions options) {
         return exitCode;
     const QString station = parser.value(u"station"_s);
     // A station started again under its name: what it held when it stopped is settled now.
-    if (!ledger->releaseStale(station))
+    QList<Ledger::Released> released;
+    if (!ledger->releaseStale(station, &released))
         return ledgerFailed(*ledger);
+    for (const Ledger::Released &unit : std::as_const(released))
+        err(unit.state == UnitState::Uncertain
+                ? u"unit %1: this station stopped while it sent it; it is uncertain now (see "
+                  u"tavrenode-prog ledger status)\n"_s.arg(unit.unit)
+                : u"unit %1: this station stopped before it sent it; it is pending again\n"_s.arg(
+                      unit.unit));
     options.batch = true;
     LedgerStation source(*ledger, station, std::chrono::seconds(*lease));
     return programUnits(source, options, g_cancel);

@@ -83,8 +83,12 @@ std::optional<PlannedUnit> LedgerStation::next() {
     if (!m_held) {
         if (m_ledger.fault() != Ledger::Fault::None)
             failed(m_ledger.error());
+        else if (m_taken == 0)
+            std::fprintf(stderr, "No unit is pending in %s.\n",
+                         qPrintable(m_ledger.location().shown));
         return std::nullopt;
     }
+    ++m_taken;
     m_keeper.keep(*m_held);
     PlannedUnit unit;
     unit.number = m_held->unit;

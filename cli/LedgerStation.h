@@ -52,6 +52,7 @@ private:
     std::chrono::milliseconds m_lease;
     LeaseKeeper m_keeper;
     std::optional<HeldUnit> m_held;
+    int m_taken = 0;
     QString m_failure;
 };
 

@@ -32,13 +32,13 @@ struct BlockTransferResult {
     QString reason;                   // the device's error text, when it gave one
 };
 
-// What a caller may follow and stop while blocks go out: the moment before the first byte
-// (false sends nothing), every answer as it comes, and a flag (set from anywhere, a signal
-// handler included) that ends the transfer within about a tenth of a second.
+// What a caller may follow and stop while blocks go out: every answer as it comes, a flag
+// (set from anywhere, a signal handler included) that ends the transfer within about a
+// tenth of a second, and the moment before the first byte (false sends nothing).
 struct BlockHooks {
-    std::function<bool()> starting;
     std::function<void(int block, std::uint8_t answer)> answered;
     const std::atomic<bool> *cancel = nullptr;
+    std::function<bool()> starting;
 };
 
 // The module's protocol: each 64-byte block is written whole and answered by exactly one

@@ -50,7 +50,10 @@ while IFS='|' read -r line expected; do
         failures=$((failures + 1))
     fi
 done <<ROWS
-tavrenode-prog |describe ports profile program record scan
+tavrenode-prog |describe ledger ports profile program record scan
+tavrenode-prog ledger |load report resolve status
+tavrenode-prog ledger status --|--help --json --ledger
+tavrenode-prog program --led|--ledger
 tavrenode-prog pro|profile program
 tavrenode-prog --|--help --version
 tavrenode-prog program --ret|--retries --retry-delay

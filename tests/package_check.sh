@@ -40,6 +40,11 @@ tavrenode-prog --version
 tavrenode-prog record --defaults -o "$work/defaults.bin"
 cmp "$work/defaults.bin" "$reference" || fail "the installed tavrenode-prog builds another record"
 tavrenode-sim --version
+# A ledger file: the SQLite driver came with the package.
+tavrenode-prog ledger load --ledger "$work/ledger.db" --defaults --count 2 2>"$work/ledger.out" ||
+    fail "tavrenode-prog ledger load failed: $(cat "$work/ledger.out")"
+tavrenode-prog ledger status --ledger "$work/ledger.db" --json | grep -q '"pending":2' ||
+    fail "tavrenode-prog ledger status does not show the two units"
 # The module the programs load for BlueZ, with every library it needs.
 module=/usr/lib/tavrenode-config/modules/tavrenode-bluez.so
 ldd "$module" >"$work/ldd.out" 2>&1 || fail "ldd $module failed"

@@ -141,7 +141,8 @@ void TestTransfer::protocol() {
                                seen.append(char(answer));
                                cancel = seen.size() == cancelAfter;
                            },
-                           &cancel};
+                           &cancel,
+                           {}};
     const BlockTransferResult result = sendBlocks(device, record, 50ms, hooks);
     // Every answer read is reported, in order.
     QCOMPARE(seen, answers.left(device.answersRead));
