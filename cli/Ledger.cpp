@@ -562,7 +562,7 @@ bool Ledger::finish(const HeldUnit &held, const LedgerAttempt &attempt, UnitStat
     insert.addBindValue(text(attempt.result));
     insert.addBindValue(text(attempt.message));
     insert.addBindValue(attempt.attempt);
-    insert.addBindValue(QString::fromLatin1(attempt.recordSha256));
+    insert.addBindValue(text(QString::fromLatin1(attempt.recordSha256)));
     if (!insert.exec())
         return failOn(insert, u"record the attempt at unit %1"_s.arg(held.unit));
 

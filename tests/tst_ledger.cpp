@@ -111,6 +111,8 @@ private Q_SLOTS:
     void threeStations();
     void killedStations_data();
     void killedStations();
+    void interruptedWhileWaiting_data();
+    void interruptedWhileWaiting();
     void badInput_data();
     void badInput();
     void lockedBeyondTheBusyTimeout_data();
@@ -290,11 +292,14 @@ void TestLedger::killedStations() {
     QSqlDatabase::removeDatabase(u"lock"_s);
     QCOMPARE(stationC->events(u"unit-end"_s), 2);
 
-    Station againB(ledger, u"B"_s, path(u"kb"_s), m_environment);
+    // C is started again under its name; B's line goes on under another, so that B's hold
+    // is released when its lease runs out.
+    Station againB(ledger, u"B2"_s, path(u"kb"_s), m_environment);
     Station againC(ledger, u"C"_s, path(u"kc"_s), m_environment);
     QVERIFY2(againA.finish() == 0, qPrintable(againA.err()));
     QVERIFY2(againB.finish() == 0, qPrintable(againB.err()));
     QVERIFY2(againC.finish() == 0, qPrintable(againC.err()));
+    QVERIFY(QTest::qWaitFor([&] { return status(ledger).value(u"held"_s).toInt() == 0; }, 15000));
 
     // Two units uncertain, B's and C's; every other one programmed once.
     QJsonObject counts = status(ledger);
@@ -305,8 +310,13 @@ void TestLedger::killedStations() {
     qint64 unitOfC = 0;
     for (const QJsonValue notice : counts.value(u"attention"_s).toArray()) {
         const QJsonObject object = notice.toObject();
-        (object.value(u"station"_s) == u"B"_s ? unitOfB : unitOfC) =
-            object.value(u"unit"_s).toInteger();
+        const bool ofB = object.value(u"station"_s) == u"B"_s;
+        (ofB ? unitOfB : unitOfC) = object.value(u"unit"_s).toInteger();
+        QVERIFY2(object.value(u"message"_s)
+                     .toString()
+                     .startsWith(ofB ? u"The station's hold ran out after it began to send"_s
+                                     : u"The station was started again after it began to send"_s),
+                 qPrintable(object.value(u"message"_s).toString()));
     }
     const QStringList names = receivedNames({&a, &b, &c});
     const QString nameOfB = u"Unit %1"_s.arg(unitOfB, 2, 10, QLatin1Char('0'));
@@ -339,6 +349,32 @@ void TestLedger::killedStations() {
     counts = status(ledger);
     QCOMPARE(counts.value(u"programmed"_s).toInt(), kUnits);
     QCOMPARE(receivedNames({&a, &b, &c}).count(nameOfB), 1);
+}
+
+void TestLedger::interruptedWhileWaiting_data() {
+    threeStations_data();
+}
+
+// Ctrl-C while the station waits for its module: exit 130, its unit pending again at once.
+void TestLedger::interruptedWhileWaiting() {
+    const QString ledger = freshLedger();
+    QCOMPARE(
+        prog({u"ledger"_s, u"load"_s, u"--ledger"_s, ledger, u"--defaults"_s, u"--count"_s, u"2"_s})
+            .exitCode,
+        0);
+    QProcess station;
+    station.setProcessEnvironment(m_environment);
+    station.start(QStringLiteral(TAVRENODE_PROG_PATH),
+                  {u"program"_s, u"--ledger"_s, ledger, u"--station"_s, u"A"_s, u"--device"_s,
+                   path(u"nothing-here"_s), u"--wait"_s});
+    station.setReadChannel(QProcess::StandardError);
+    QVERIFY(QTest::qWaitFor([&] { return station.peek(4096).contains("waiting for"); }, 5000));
+    ::kill(pid_t(station.processId()), SIGINT);
+    QVERIFY(station.waitForFinished(5000));
+    QCOMPARE(station.exitCode(), 130);
+    const QJsonObject counts = status(ledger);
+    QCOMPARE(counts.value(u"pending"_s).toInt(), 2);
+    QCOMPARE(attemptRows(ledger), QStringList{u"1 A interrupted"_s});
 }
 
 void TestLedger::badInput_data() {
