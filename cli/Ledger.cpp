@@ -344,7 +344,8 @@ bool Ledger::readMetadataNames() {
         return failOn(query, u"be read"_s);
     m_metadataNames.clear();
     if (query.next()) {
-        for (const QJsonValue &name : QJsonDocument::fromJson(query.value(0).toByteArray()).array())
+        const QJsonArray names = QJsonDocument::fromJson(query.value(0).toByteArray()).array();
+        for (const auto &name : names)
             m_metadataNames.append(name.toString());
     }
     return true;

@@ -51,9 +51,9 @@ QString indented(const QString &text, int by) {
 }
 
 struct ResultName {
-    const char16_t *name;
-    TransferResult result;
-    int exitCode;
+    const char16_t *name = nullptr;
+    TransferResult result = TransferResult::Programmed;
+    int exitCode = kProgrammed;
     bool pairing = false; // an open that failed on pairing: the fix is a PIN, not a port
 };
 

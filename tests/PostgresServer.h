@@ -34,8 +34,10 @@ public:
             return;
         }
         if (::geteuid() == 0) {
-            const passwd *nobody = ::getpwnam("nobody");
-            if (!nobody) {
+            passwd entry{};
+            passwd *nobody = nullptr;
+            char buffer[1024];
+            if (::getpwnam_r("nobody", &entry, buffer, sizeof buffer, &nobody) != 0 || !nobody) {
                 m_why = u"no user nobody to run the server as"_s;
                 return;
             }
