@@ -87,6 +87,36 @@ private:
     QString m_err;
 };
 
+// The test's own connection to a ledger, as another program would hold one.
+class Connection {
+public:
+    Connection(const QString &ledger, const PostgresServer &server) {
+        const bool postgres = ledger.startsWith(u"postgresql://"_s);
+        m_db = QSqlDatabase::addDatabase(postgres ? u"QPSQL"_s : u"QSQLITE"_s, u"test"_s);
+        if (postgres) {
+            m_db.setHostName(server.socketDir());
+            m_db.setPort(server.port());
+            m_db.setUserName(QString::fromLatin1(PostgresServer::kUser));
+            m_db.setDatabaseName(ledger.section(u'/', -1));
+        } else {
+            m_db.setDatabaseName(ledger);
+        }
+        m_db.open();
+    }
+    ~Connection() {
+        m_db.close();
+        m_db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(u"test"_s);
+    }
+    Connection(const Connection &) = delete;
+    Connection &operator=(const Connection &) = delete;
+
+    [[nodiscard]] bool exec(const QString &sql) { return QSqlQuery(m_db).exec(sql); }
+
+private:
+    QSqlDatabase m_db;
+};
+
 // Every unit's name as the simulated modules received it: one entry per complete record.
 QStringList receivedNames(const QList<Simulator *> &lines) {
     static const QRegularExpression name(u"\"(Unit \\d\\d)\""_s);
@@ -122,6 +152,14 @@ private:
     // A fresh, empty ledger of the row's engine.
     QString freshLedger();
     Run prog(const QStringList &arguments) { return runProg(arguments, m_environment); }
+    // ledger load of count units from the defaults and sets.
+    Run load(const QString &ledger, int count, const QStringList &sets = {}) {
+        QStringList arguments{u"ledger"_s,     u"load"_s,    u"--ledger"_s,         ledger,
+                              u"--defaults"_s, u"--count"_s, QString::number(count)};
+        for (const QString &set : sets)
+            arguments << u"--set"_s << set;
+        return prog(arguments);
+    }
     QJsonObject status(const QString &ledger) {
         const Run run = prog({u"ledger"_s, u"status"_s, u"--ledger"_s, ledger, u"--json"_s});
         return QJsonDocument::fromJson(run.out.toUtf8()).object();
@@ -182,10 +220,8 @@ void TestLedger::threeStations_data() {
 void TestLedger::threeStations() {
     const QString ledger = freshLedger();
     QVERIFY(!ledger.isEmpty());
-    const Run load = prog({u"ledger"_s, u"load"_s, u"--ledger"_s, ledger, u"--defaults"_s,
-                           u"--count"_s, QString::number(kUnits), u"--set"_s, u"name=Unit {n:02}"_s,
-                           u"--set"_s, u"pin={n:04}"_s});
-    QVERIFY2(load.exitCode == 0, qPrintable(load.err));
+    const Run loaded = load(ledger, kUnits, {u"name=Unit {n:02}"_s, u"pin={n:04}"_s});
+    QVERIFY2(loaded.exitCode == 0, qPrintable(loaded.err));
 
     // Line B's fourth module answers its second block wrongly: that unit goes to another.
     Simulator a(path(u"a"_s), {u"--line"_s, u"--pause"_s, u"50"_s});
@@ -242,10 +278,7 @@ void TestLedger::killedStations() {
     const QString ledger = freshLedger();
     QVERIFY(!ledger.isEmpty());
     QFETCH(bool, postgres);
-    QCOMPARE(prog({u"ledger"_s, u"load"_s, u"--ledger"_s, ledger, u"--defaults"_s, u"--count"_s,
-                   QString::number(kUnits), u"--set"_s, u"name=Unit {n:02}"_s})
-                 .exitCode,
-             0);
+    QCOMPARE(load(ledger, kUnits, {u"name=Unit {n:02}"_s}).exitCode, 0);
 
     // A: no module there yet, so it holds its first unit and waits.
     auto first = std::make_unique<Station>(ledger, u"A"_s, path(u"ka"_s), m_environment);
@@ -268,28 +301,15 @@ void TestLedger::killedStations() {
     // C's third unit: once its second block is answered the ledger is locked, so that the
     // station cannot record the last answer before it is killed.
     TRY_VERIFY2(stationC->events(u"block"_s, 2) == 3, qPrintable(stationC->out()));
-    QSqlDatabase lock = QSqlDatabase::addDatabase(postgres ? u"QPSQL"_s : u"QSQLITE"_s, u"lock"_s);
-    if (postgres) {
-        lock.setHostName(m_postgres->socketDir());
-        lock.setPort(m_postgres->port());
-        lock.setUserName(QString::fromLatin1(PostgresServer::kUser));
-        lock.setDatabaseName(ledger.section(u'/', -1));
-    } else {
-        lock.setDatabaseName(ledger);
-    }
-    QVERIFY(lock.open());
     {
-        QSqlQuery query(lock);
-        QVERIFY(query.exec(postgres ? u"BEGIN"_s : u"BEGIN EXCLUSIVE"_s));
+        Connection lock(ledger, *m_postgres);
+        QVERIFY(lock.exec(postgres ? u"BEGIN"_s : u"BEGIN EXCLUSIVE"_s));
         if (postgres)
-            QVERIFY(query.exec(u"LOCK TABLE tavrenode_attempts IN EXCLUSIVE MODE"_s));
+            QVERIFY(lock.exec(u"LOCK TABLE tavrenode_attempts IN EXCLUSIVE MODE"_s));
         TRY_VERIFY2(stationC->events(u"block"_s, 3) == 3, qPrintable(stationC->out()));
         stationC->killHard();
-        QVERIFY(query.exec(u"ROLLBACK"_s));
+        QVERIFY(lock.exec(u"ROLLBACK"_s));
     }
-    lock.close();
-    lock = QSqlDatabase();
-    QSqlDatabase::removeDatabase(u"lock"_s);
     QCOMPARE(stationC->events(u"unit-end"_s), 2);
 
     // C is started again under its name; B's line goes on under another, so that B's hold
@@ -358,10 +378,7 @@ void TestLedger::interruptedWhileWaiting_data() {
 // Ctrl-C while the station waits for its module: exit 130, its unit pending again at once.
 void TestLedger::interruptedWhileWaiting() {
     const QString ledger = freshLedger();
-    QCOMPARE(
-        prog({u"ledger"_s, u"load"_s, u"--ledger"_s, ledger, u"--defaults"_s, u"--count"_s, u"2"_s})
-            .exitCode,
-        0);
+    QCOMPARE(load(ledger, 2).exitCode, 0);
     QProcess station;
     station.setProcessEnvironment(m_environment);
     station.start(QStringLiteral(TAVRENODE_PROG_PATH),
@@ -441,24 +458,12 @@ void TestLedger::badInput() {
 
     const QString ledger = freshLedger();
     QVERIFY(!ledger.isEmpty());
-    QCOMPARE(prog({u"ledger"_s, u"load"_s, u"--ledger"_s, ledger, u"--defaults"_s, u"--count"_s,
-                   QString::number(kUnits)})
-                 .exitCode,
-             0);
+    QCOMPARE(load(ledger, kUnits).exitCode, 0);
     const QString newer = path(u"newer.db"_s);
     if (!QFile::exists(newer)) {
-        QCOMPARE(prog({u"ledger"_s, u"load"_s, u"--ledger"_s, newer, u"--defaults"_s, u"--count"_s,
-                       u"1"_s})
-                     .exitCode,
-                 0);
-        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"newer"_s);
-        db.setDatabaseName(newer);
-        QVERIFY(db.open());
-        QVERIFY(
-            QSqlQuery(db).exec(u"UPDATE tavrenode_meta SET value = '2' WHERE name = 'schema'"_s));
-        db.close();
-        db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(u"newer"_s);
+        QCOMPARE(load(newer, 1).exitCode, 0);
+        QVERIFY(Connection(newer, *m_postgres)
+                    .exec(u"UPDATE tavrenode_meta SET value = '2' WHERE name = 'schema'"_s));
     }
     if (!units.isEmpty())
         QVERIFY(writeFile(path(u"units.csv"_s), units));
@@ -492,27 +497,17 @@ void TestLedger::lockedBeyondTheBusyTimeout_data() {
 // as a whole, and the ledger keeps what it had.
 void TestLedger::lockedBeyondTheBusyTimeout() {
     const QString ledger = freshLedger();
-    QCOMPARE(
-        prog({u"ledger"_s, u"load"_s, u"--ledger"_s, ledger, u"--defaults"_s, u"--count"_s, u"2"_s})
-            .exitCode,
-        0);
-    QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"holder"_s);
-    db.setDatabaseName(ledger);
-    QVERIFY(db.open());
+    QCOMPARE(load(ledger, 2).exitCode, 0);
     {
-        QSqlQuery query(db);
-        QVERIFY(query.exec(u"BEGIN EXCLUSIVE"_s));
-        const Run run = prog({u"ledger"_s, u"load"_s, u"--ledger"_s, ledger, u"--defaults"_s,
-                              u"--count"_s, u"5"_s, u"--first"_s, u"3"_s});
+        Connection holder(ledger, *m_postgres);
+        QVERIFY(holder.exec(u"BEGIN EXCLUSIVE"_s));
+        const Run run = load(ledger, 5);
         QCOMPARE(run.exitCode, 8);
         QVERIFY2(run.err.contains(u"stayed locked by another program for more than 5 s; nothing "
                                   u"was changed"_s),
                  qPrintable(run.err));
-        QVERIFY(query.exec(u"ROLLBACK"_s));
+        QVERIFY(holder.exec(u"ROLLBACK"_s));
     }
-    db.close();
-    db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(u"holder"_s);
     QCOMPARE(status(ledger).value(u"units"_s).toInt(), 2);
 }
 
