@@ -43,6 +43,7 @@ public:
     bool ended(const AttemptEnd &attempt, bool again) override;
     [[nodiscard]] QString failure() const override { return m_failure; }
     [[nodiscard]] QStringList metadataNames() const override { return m_ledger.metadataNames(); }
+    [[nodiscard]] qsizetype total(qsizetype taken) const override { return taken; }
 
 private:
     bool failed(const QString &message);

@@ -280,7 +280,7 @@ QByteArray recordSha256(const ConfigRecord &record) {
 int programUnits(UnitSource &units, const RunOptions &options, const std::atomic<bool> &cancel) {
     Outputs out(options, units.metadataNames());
     const SystemPortNaming naming;
-    int taken = 0;
+    qsizetype taken = 0;
     int programmed = 0;
     int failed = 0;
     int lastExit = kProgrammed;
@@ -456,14 +456,14 @@ int programUnits(UnitSource &units, const RunOptions &options, const std::atomic
                          : failed > 0     ? kBatchFailed
                                           : kProgrammed;
     out.event({{u"event"_s, u"summary"_s},
-               {u"units"_s, taken},
+               {u"units"_s, units.total(taken)},
                {u"programmed"_s, programmed},
                {u"failed"_s, failed},
                {u"interrupted"_s, interrupted},
                {u"exit"_s, exitCode}});
     if ((options.batch && (!options.quiet || failed > 0)) || interrupted)
         toStderr(u"%1 of %2 units programmed, %3 failed%4\n"_s.arg(programmed)
-                     .arg(taken)
+                     .arg(units.total(taken))
                      .arg(failed)
                      .arg(interrupted ? u"; interrupted"_s : QString()));
     return exitCode;

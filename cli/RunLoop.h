@@ -87,6 +87,8 @@ public:
     virtual bool ended(const AttemptEnd &attempt, bool again) = 0;
     [[nodiscard]] virtual QString failure() const = 0;
     [[nodiscard]] virtual QStringList metadataNames() const = 0;
+    // The units the summary counts: all that were planned, or those taken.
+    [[nodiscard]] virtual qsizetype total(qsizetype taken) const = 0;
 };
 
 // The units of one process's batch, planned in full before the run.
@@ -105,6 +107,7 @@ public:
     bool ended(const AttemptEnd &, bool) override { return true; }
     [[nodiscard]] QString failure() const override { return {}; }
     [[nodiscard]] QStringList metadataNames() const override { return m_metadataNames; }
+    [[nodiscard]] qsizetype total(qsizetype /*taken*/) const override { return m_units.size(); }
 
 private:
     QList<PlannedUnit> m_units;

@@ -274,6 +274,18 @@ void TestProg::retriesAFailedUnit() {
     QVERIFY2(rows[1].contains(u",wrong-acknowledgement,Programming Failed.,1,"_s),
              qPrintable(rows[1]));
     QVERIFY2(rows[2].contains(u",ok,,2,"_s), qPrintable(rows[2]));
+
+    // On a line, a last block without an answer is not tried again: the module may hold the
+    // unit, and the next try would reach the next module.
+    Simulator unanswered(path(u"unanswered"_s),
+                         {u"--line"_s, u"--pause"_s, u"50"_s, u"--fault"_s, u"1:3:none"_s});
+    QVERIFY(unanswered.ready());
+    const Run line =
+        prog({u"program"_s, u"--defaults"_s, u"--device"_s, path(u"unanswered"_s), u"--wait"_s,
+              u"--count"_s, u"2"_s, u"--retries"_s, u"2"_s, u"--timeout"_s, u"300"_s, u"--json"_s});
+    QCOMPARE(line.exitCode, 1);
+    QCOMPARE(line.out.count(u"\"event\":\"unit-start\""_s), 2);
+    QVERIFY2(line.err.contains(u"1 of 2 units programmed, 1 failed"_s), qPrintable(line.err));
 }
 
 void TestProg::interruptedRunEndsWith130() {
