@@ -283,9 +283,9 @@ void TestProg::retriesAFailedUnit() {
     const Run line =
         prog({u"program"_s, u"--defaults"_s, u"--device"_s, path(u"unanswered"_s), u"--wait"_s,
               u"--count"_s, u"2"_s, u"--retries"_s, u"2"_s, u"--timeout"_s, u"300"_s, u"--json"_s});
-    QCOMPARE(line.exitCode, 1);
-    QCOMPARE(line.out.count(u"\"event\":\"unit-start\""_s), 2);
-    QVERIFY2(line.err.contains(u"1 of 2 units programmed, 1 failed"_s), qPrintable(line.err));
+    QCOMPARE(onLine.exitCode, 1);
+    QCOMPARE(onLine.out.count(u"\"event\":\"unit-start\""_s), 2);
+    QVERIFY2(onLine.err.contains(u"1 of 2 units programmed, 1 failed"_s), qPrintable(onLine.err));
 }
 
 void TestProg::interruptedRunEndsWith130() {
