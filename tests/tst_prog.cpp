@@ -280,7 +280,7 @@ void TestProg::retriesAFailedUnit() {
     Simulator unanswered(path(u"unanswered"_s),
                          {u"--line"_s, u"--pause"_s, u"50"_s, u"--fault"_s, u"1:3:none"_s});
     QVERIFY(unanswered.ready());
-    const Run line =
+    const Run onLine =
         prog({u"program"_s, u"--defaults"_s, u"--device"_s, path(u"unanswered"_s), u"--wait"_s,
               u"--count"_s, u"2"_s, u"--retries"_s, u"2"_s, u"--timeout"_s, u"300"_s, u"--json"_s});
     QCOMPARE(onLine.exitCode, 1);
