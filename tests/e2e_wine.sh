@@ -81,4 +81,11 @@ status=0
 wine "$prog" program --port 9 --defaults >"$work/prog9.out" 2>&1 || status=$?
 [ "$status" -eq 3 ] || fail "tavrenode-prog on COM9 ended with $status, not 3"
 grep -q 'Failed to open COM9' "$work/prog9.out" || fail "no message for COM9"
-echo "PASS: programmed COM7 under Wine from the window and from tavrenode-prog"
+
+# A ledger file: Qt's SQLite driver is in the program.
+wine "$prog" ledger load --ledger "Z:$work/ledger.db" --defaults --count 2 >"$work/ledger.out" 2>&1 ||
+    fail "tavrenode-prog ledger load failed: $(cat "$work/ledger.out")"
+wine "$prog" ledger status --ledger "Z:$work/ledger.db" --json >"$work/status.out" 2>&1 ||
+    fail "tavrenode-prog ledger status failed: $(cat "$work/status.out")"
+grep -q '"pending":2' "$work/status.out" || fail "the ledger does not hold the two units"
+echo "PASS: programmed COM7 under Wine from the window and from tavrenode-prog; a ledger file"
