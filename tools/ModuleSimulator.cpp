@@ -139,17 +139,19 @@ void ModuleSimulator::serve(const std::atomic<bool> &stop, const Callbacks &call
             }
             if (reply == Reply::Silence)
                 silent = true;
+            // The record is handed on before the last answer goes out: whoever watches the
+            // module has it by the time the tool sees that answer.
+            const bool complete = received == kRecordSize;
+            if (complete && callbacks.onRecord)
+                callbacks.onRecord(record);
             if (!silent) {
                 if (scripted && !pause(m_script.delay, stop))
                     return;
                 answer(reply, scripted);
             }
             hangUpPending = reply == Reply::AckAndHangUp;
-            if (received == kRecordSize) {
-                if (callbacks.onRecord)
-                    callbacks.onRecord(record);
+            if (complete)
                 received = 0;
-            }
         }
     }
 }
