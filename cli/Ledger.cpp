@@ -208,6 +208,13 @@ bool Ledger::failOn(const QSqlQuery &query, const QString &doing) {
     return failOn(query.lastError(), doing);
 }
 
+// An attempt row: unit, station, device, address, result, message, attempt, record hash,
+// at the database's time.
+QString Ledger::insertAttempt() const {
+    return u"INSERT INTO tavrenode_attempts (unit, station, at_ms, device, address, result, "
+           u"message, attempt, record_sha256) VALUES (?, ?, %1, ?, ?, ?, ?, ?, ?)"_s.arg(now());
+}
+
 // The database's own clock in milliseconds since 1970: one clock for every station.
 QString Ledger::now() const {
     return m_location.engine == LedgerLocation::Engine::SQLite
@@ -437,10 +444,7 @@ bool Ledger::releaseWhere(const QString &condition, const QString &station, cons
     if (!held.exec())
         return failOn(held, u"be read"_s);
     QSqlQuery insert(m_db);
-    insert.prepare(
-        u"INSERT INTO tavrenode_attempts (unit, station, at_ms, device, address, "
-        u"result, message, attempt, record_sha256) VALUES (?, ?, %1, ?, ?, ?, ?, ?, ?)"_s.arg(
-            now()));
+    insert.prepare(insertAttempt());
     QSqlQuery update(m_db);
     update.prepare(u"UPDATE tavrenode_units SET state = ?, hold_token = NULL, lease_until = NULL, "
                    u"sending = 0, attempts = attempts + 1 WHERE unit = ?"_s);
@@ -552,10 +556,7 @@ bool Ledger::finish(const HeldUnit &held, const LedgerAttempt &attempt, UnitStat
     if (!transaction.ok())
         return false;
     QSqlQuery insert(m_db);
-    insert.prepare(
-        u"INSERT INTO tavrenode_attempts (unit, station, at_ms, device, address, "
-        u"result, message, attempt, record_sha256) VALUES (?, ?, %1, ?, ?, ?, ?, ?, ?)"_s.arg(
-            now()));
+    insert.prepare(insertAttempt());
     insert.addBindValue(held.unit);
     insert.addBindValue(text(attempt.station));
     insert.addBindValue(text(attempt.device));
@@ -611,10 +612,7 @@ bool Ledger::resolve(qint64 unit, Resolution resolution, const QString &station)
                                              .arg(query.value(0).toString()));
     const bool programmed = resolution == Resolution::Programmed;
     QSqlQuery insert(m_db);
-    insert.prepare(
-        u"INSERT INTO tavrenode_attempts (unit, station, at_ms, device, address, "
-        u"result, message, attempt, record_sha256) VALUES (?, ?, %1, ?, ?, ?, ?, ?, ?)"_s.arg(
-            now()));
+    insert.prepare(insertAttempt());
     insert.addBindValue(unit);
     insert.addBindValue(text(station));
     insert.addBindValue(query.value(3));

@@ -185,6 +185,7 @@ private:
         return std::nullopt;
     }
     [[nodiscard]] QString now() const;
+    [[nodiscard]] QString insertAttempt() const;
     bool createSchema();
     bool readMetadataNames();
     bool releaseWhere(const QString &condition, const QString &station, const QString &why,

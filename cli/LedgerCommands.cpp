@@ -5,11 +5,9 @@
 #include "Ledger.h"
 #include "LedgerStation.h"
 #include "Profile.h"
-#include "RecordEncoder.h"
 #include "TavrenodeVersion.h"
 #include "TextView.h"
 #include "UnitSettings.h"
-#include "UserMessage.h"
 
 #include <QCommandLineParser>
 #include <QJsonArray>
@@ -130,15 +128,9 @@ int runLoad(QCommandLineParser &parser) {
     QList<LedgerEntry> entries;
     entries.reserve(batch.units.size());
     for (const PlannedUnit &unit : batch.units) {
-        ConfigRecord record{};
-        class : public MessageSink {
-        public:
-            void show(const UserMessage & /*message*/) override {}
-        } quiet;
-        build(unit.settings, record, quiet);
-        entries.append({unit.number, writeProfile(unit.settings, writer), recordSha256(record),
-                        unit.settings.deviceName, unit.settings.pairMatchPrefix, unit.settings.pin,
-                        unit.metadata});
+        entries.append({unit.number, writeProfile(unit.settings, writer),
+                        settingsRecordSha256(unit.settings), unit.settings.deviceName,
+                        unit.settings.pairMatchPrefix, unit.settings.pin, unit.metadata});
     }
 
     int exitCode = 0;

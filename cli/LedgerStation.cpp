@@ -21,6 +21,13 @@ public:
 
 } // namespace
 
+QByteArray settingsRecordSha256(const ModuleSettings &settings) {
+    ConfigRecord record{};
+    NoMessages messages;
+    build(settings, record, messages);
+    return recordSha256(record);
+}
+
 LeaseKeeper::LeaseKeeper(LedgerLocation location, std::chrono::milliseconds lease)
     : m_location(std::move(location))
     , m_lease(lease)
@@ -101,10 +108,7 @@ std::optional<PlannedUnit> LedgerStation::next() {
                    .arg(error->describe()));
         return std::nullopt;
     }
-    ConfigRecord record{};
-    NoMessages messages;
-    build(unit.settings, record, messages);
-    if (recordSha256(record) != m_held->recordSha256) {
+    if (settingsRecordSha256(unit.settings) != m_held->recordSha256) {
         failed(u"unit %1: its settings give another record here than when they were loaded; "
                u"nothing was sent (is this station's tavrenode-prog another version?)"_s.arg(
                    m_held->unit));

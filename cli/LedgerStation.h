@@ -9,6 +9,9 @@
 
 namespace tavrenode::prog {
 
+// The hash of the record the settings give: what a load stores and a station checks.
+[[nodiscard]] QByteArray settingsRecordSha256(const ModuleSettings &settings);
+
 // Renews the hold on the unit a station works on, on a connection and a thread of its own,
 // so that a long wait (a module that is slow to come, a Bluetooth pairing) keeps it.
 class LeaseKeeper {
