@@ -72,7 +72,9 @@ bool SerialDevice::openPort(const QString &path, std::chrono::milliseconds write
     if (!m_port->setReadTimeout(m_port->writeTimeoutMs)) {
         const DWORD error = ::GetLastError();
         ::CloseHandle(handle);
-        const bool notSerial = error == ERROR_INVALID_FUNCTION || error == ERROR_INVALID_HANDLE;
+        // A device that takes no serial requests (Wine says "not supported" for one).
+        const bool notSerial = error == ERROR_INVALID_FUNCTION || error == ERROR_INVALID_HANDLE ||
+                               error == ERROR_NOT_SUPPORTED;
         failOpen(notSerial ? OpenFailure::NotSerial : OpenFailure::Other,
                  notSerial ? u"%1 is not a serial device."_s.arg(path)
                            : qt_error_string(int(error)));
@@ -136,12 +138,18 @@ bool SerialDevice::waitForReadyRead(int msecs) {
     }
     char byte = 0;
     DWORD count = 0;
+    const ULONGLONG started = ::GetTickCount64();
     if (!::ReadFile(m_port->handle, &byte, 1, &count, nullptr)) {
         loseLink(qt_error_string(int(::GetLastError())));
         return false;
     }
-    if (count == 0)
-        return false; // timed out
+    if (count == 0) {
+        // Nothing may come back only once the time-out has passed; sooner, the device went
+        // away under the read (as a pseudo-terminal that hangs up does under Wine).
+        if (::GetTickCount64() - started + kTimeoutSlackMs < m_port->readTimeoutMs)
+            loseLink(u"The device hung up."_s);
+        return false;
+    }
     m_received.append(byte);
     return true;
 }

@@ -1,19 +1,24 @@
 // The window programming a module whose link misbehaves in every way we know of, over a
-// real pseudo-terminal. Each case checks what the user is told, that the port is closed
-// again and no descriptor is left behind, and that the window programs a healthy module
+// real pseudo-terminal (on Windows, under Wine, through a COM port that Wine maps to the
+// Linux simulator's). Each case checks what the user is told, that the port is closed again
+// and no descriptor or handle is left behind, and that the window programs a healthy module
 // straight afterwards.
 #include "ConfigDialog.h"
 #include "ConfigureModeHint.h"
 #include "FormTemplates.h"
 #include "FormTesting.h"
+#include "HeldPort.h"
 #include "HelpLauncher.h"
 #include "PortNaming.h"
-#include "Privileges.h"
 #include "RecordingMessages.h"
 #include "SettingsStore.h"
 #include "SimulatedModule.h"
 #include "StoreTesting.h"
 #include "TryCompare.h"
+#include "Wine.h"
+#ifndef _WIN32
+#include "Privileges.h"
+#endif
 
 #include <memory>
 
@@ -22,7 +27,6 @@
 #include <QFile>
 #include <QGuiApplication>
 #include <QPushButton>
-#include <QSerialPort>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -39,6 +43,7 @@ enum class Setup {
     VanishAfterOpen,  // ... between the port's opening and the first block
     HeldElsewhere,    // another program has the port open
     PermissionDenied, // the user may not open the device
+    NotSerial,        // the port leads to a device that is not a serial one
 };
 
 struct Fault {
@@ -65,6 +70,20 @@ public:
     bool showTopic(unsigned) override { return true; }
 };
 
+#ifdef _WIN32
+// The process's handles, as many as there are: Qt's own come and go with what it does, but
+// not over a run.
+QStringList openDescriptors() {
+    DWORD count = 0;
+    ::GetProcessHandleCount(::GetCurrentProcess(), &count);
+    return {QString::number(count)};
+}
+
+// Windows says so in its own words.
+const QString kNoSuchPort = u"The system cannot find the file specified."_s;
+// The wrapper maps COM24 to /dev/null.
+const QString kNotSerial = u"\\\\.\\COM24"_s;
+#else
 // Descriptors of this process, but for the simulators' own pseudo-terminal masters, which
 // come and go with the simulated modules.
 QStringList openDescriptors() {
@@ -105,6 +124,10 @@ private:
     QFileDevice::Permissions m_permissions;
     FileAccessAsNobody m_nobody;
 };
+
+const QString kNoSuchPort = u"No such file or directory"_s;
+const QString kNotSerial = u"/dev/null"_s;
+#endif
 
 const QString kLinkLost = u"The link to the module was lost: the device hung up or was removed."_s;
 
@@ -158,28 +181,41 @@ void TestFaults::faultyLink_data() {
     const auto hangUp = [](int block, std::size_t at) {
         return Fault{Setup::None, {block, Reply::HangUp, 0, at}};
     };
+    // Wine differs from Windows here. A read that starts after a pseudo-terminal hung up
+    // waits out its time-out, as if the module were silent; one that was waiting when it hung
+    // up ends at once, and the tool then says that the link was lost. Which of the two a
+    // hang-up meets depends on timing, so only the block is certain. A COM port whose device
+    // is gone still opens and is then refused as not serial. And Wine does not refuse a
+    // second open of a serial port.
+    const bool wine = runningUnderWine();
+    const auto lost = [wine](int block) -> QString {
+        return (wine ? QString() : QString(kLinkLost + u"\n\n"_s)) + u"Block %1 of 3."_s.arg(block);
+    };
 
     QTest::newRow("module gone before the port is opened")
-        << Fault{Setup::GoneBeforeOpen, {}} << open << u"No such file or directory"_s
-        << QList<int>{};
+        << Fault{Setup::GoneBeforeOpen, {}} << open
+        << (wine ? u"is not a serial device."_s : kNoSuchPort) << QList<int>{};
     QTest::newRow("device vanishes between open and write")
         << Fault{Setup::VanishAfterOpen, {}} << write << u"Block 1 of 3."_s << QList<int>{};
     for (int block = 1; block <= 3; ++block) {
         QList<int> sent;
         for (int b = 1; b < block; ++b)
             sent.append(b);
-        const QString where = kLinkLost + u"\n\nBlock %1 of 3."_s.arg(block);
+        const QString where = lost(block);
         QTest::addRow("hang-up as block %d begins", block)
             << hangUp(block, 0) << read << where << sent;
         QTest::addRow("hang-up in the middle of block %d", block)
             << hangUp(block, 32) << read << where << sent;
         sent.append(block);
+        QTest::addRow("wrong byte for block %d", block)
+            << Fault{Setup::None, {block, Reply::Byte, 0x00}} << failed
+            << u"The module answered block %1 with 0x00 instead of 0x55."_s.arg(block) << sent;
         QTest::addRow("hang-up after block %d, unanswered", block)
             << hangUp(block, 64) << read << where << sent;
         if (block < 3)
             QTest::addRow("hang-up after acknowledging block %d", block)
-                << Fault{Setup::None, {block, Reply::AckAndHangUp}} << read
-                << kLinkLost + u"\n\nBlock %1 of 3."_s.arg(block + 1) << sent;
+                << Fault{Setup::None, {block, Reply::AckAndHangUp}} << read << lost(block + 1)
+                << sent;
     }
     QTest::newRow("hang-up after acknowledging block 3")
         << Fault{Setup::None, {3, Reply::AckAndHangUp}} << QString() << QString()
@@ -190,20 +226,26 @@ void TestFaults::faultyLink_data() {
     QTest::newRow("acknowledgement and a wrong byte for block 1")
         << Fault{Setup::None, {1, Reply::Ack, 0, 64, 0ms, 0xAA}} << failed
         << u"The module answered block 2 with 0xaa instead of 0x55."_s << QList<int>{1, 2};
-    QTest::newRow("wrong byte for block 2")
-        << Fault{Setup::None, {2, Reply::Byte, 0x00}} << failed
-        << u"The module answered block 2 with 0x00 instead of 0x55."_s << QList<int>{1, 2};
     QTest::newRow("answer to block 2 after 2.7 s")
         << Fault{Setup::None, {2, Reply::Ack, 0, 64, 2700ms}} << QString() << QString()
         << QList<int>{1, 2, 3};
     QTest::newRow("answer to block 2 after 3.3 s")
         << Fault{Setup::None, {2, Reply::Ack, 0, 64, 3300ms}} << read
         << u"No answer within 3 seconds. Block 2 of 3."_s << QList<int>{1, 2};
-    QTest::newRow("port held by another program")
-        << Fault{Setup::HeldElsewhere, {}} << open << u"Another program may be using the port."_s
+    QTest::newRow("a device that is not a serial port")
+        << Fault{Setup::NotSerial, {}} << open << kNotSerial + u" is not a serial device."_s
         << QList<int>{};
+    if (wine)
+        QTest::newRow("port held by another program, which Wine allows")
+            << Fault{Setup::HeldElsewhere, {}} << QString() << QString() << QList<int>{1, 2, 3};
+    else
+        QTest::newRow("port held by another program")
+            << Fault{Setup::HeldElsewhere, {}} << open
+            << u"Another program may be using the port."_s << QList<int>{};
+#ifndef _WIN32 // ports on Windows have no permissions of their own
     QTest::newRow("permission denied") << Fault{Setup::PermissionDenied, {}} << open
                                        << u"Add it to the dialout group"_s << QList<int>{};
+#endif
 }
 
 void TestFaults::faultyLink() {
@@ -217,8 +259,10 @@ void TestFaults::faultyLink() {
     m_naming.path = module->path();
     m_ports.afterOpen = {};
 
-    QSerialPort other;
+    HeldPort other;
+#ifndef _WIN32
     std::unique_ptr<WithoutPermission> withoutPermission;
+#endif
     switch (fault.setup) {
     case Setup::None:
         break;
@@ -231,19 +275,25 @@ void TestFaults::faultyLink() {
         };
         break;
     case Setup::HeldElsewhere:
-        other.setPortName(module->path());
-        QVERIFY(other.open(QIODevice::ReadWrite));
+        QVERIFY(other.hold(module->path()));
+        break;
+    case Setup::NotSerial:
+        m_naming.path = kNotSerial;
         break;
     case Setup::PermissionDenied:
+#ifndef _WIN32
         withoutPermission = std::make_unique<WithoutPermission>(module->path());
+#endif
         break;
     }
 
     const QStringList descriptorsBefore = openDescriptors();
     program();
+#ifndef _WIN32
     withoutPermission.reset();
+#endif
     QCOMPARE(openDescriptors(), descriptorsBefore);
-    other.close();
+    other.release();
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
 
     if (message.isEmpty()) {
@@ -254,7 +304,9 @@ void TestFaults::faultyLink() {
         QCOMPARE(m_messages.texts(), (QStringList{message, kHint}));
         const QString shownDetail = m_messages.messages.first().detail;
         QVERIFY2(shownDetail.contains(detail), qPrintable(shownDetail));
-        QCOMPARE(module->records().size(), 0);
+        // A module that answered the last block, wrongly, has the whole record.
+        const bool answeredAll = blocks.size() == 3 && fault.script.reply == Reply::Byte;
+        QCOMPARE(module->records().size(), answeredAll ? 1 : 0);
     }
     TRY_COMPARE(module->blocks(), blocks);
     // A module that kept its link saw the port opened and closed once.

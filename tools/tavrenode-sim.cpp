@@ -39,7 +39,8 @@ extern "C" void requestStop(int) {
 void usage(std::FILE *to) {
     std::fputs(
         "usage: tavrenode-sim [--link N | --link-path PATH] [--block K --reply "
-        "ack|none|hangup|0xHH] [--records R]\n"
+        "ack|late|none|hangup|ack-hangup|0xHH] [--records R]\n"
+        "                     [--hangup-at BYTES] [--delay MS] [--then 0xHH]\n"
         "                     [--line [--pause MS] [--fault UNIT:BLOCK:REPLY]...]\n"
         "                     [--socket FD]\n"
         "\n"
@@ -47,7 +48,11 @@ void usage(std::FILE *to) {
         "  --link-path PATH  the same link anywhere else\n"
         "  --block K    the block (1 to 3) that --reply applies to; the others get 0x55\n"
         "  --reply R    ack: 0x55; late: 0x55 after 2 s; none: no answer, now or later;\n"
-        "               hangup: close the link; 0xHH: that byte\n"
+        "               hangup: close the link; ack-hangup: 0x55, then close the link\n"
+        "               at whatever the tool does next; 0xHH: that byte\n"
+        "  --hangup-at BYTES  how much of the block (0 to 64, default 64) a hangup takes first\n"
+        "  --delay MS   how long an ack or 0xHH answer takes\n"
+        "  --then 0xHH  a second byte straight after that answer\n"
         "  --records R  end after R complete records (default: run until interrupted)\n"
         "  --line       a line of modules: after each run the link drops and the next module\n"
         "               comes back at the same port (and device path, with --link)\n"
@@ -120,6 +125,8 @@ bool parseReply(std::string_view text, SimScript &script) {
         script.reply = Reply::Silence;
     } else if (text == "hangup") {
         script.reply = Reply::HangUp;
+    } else if (text == "ack-hangup") {
+        script.reply = Reply::AckAndHangUp;
     } else if (const std::optional<long> byte = number(std::string(text).c_str(), 16);
                byte && *byte >= 0 && *byte <= 0xFF) {
         script.reply = Reply::Byte;
@@ -191,6 +198,14 @@ int main(int argc, char **argv) {
             records = *parsed;
         } else if (value && arg == "--pause" && (parsed = number(value)) && *parsed >= 0) {
             pauseMs = *parsed;
+        } else if (value && arg == "--hangup-at" && (parsed = number(value)) && *parsed >= 0 &&
+                   *parsed <= long(kBlockSize)) {
+            script.hangUpAt = std::size_t(*parsed);
+        } else if (value && arg == "--delay" && (parsed = number(value)) && *parsed >= 0) {
+            script.delay = std::chrono::milliseconds(*parsed);
+        } else if (value && arg == "--then" && (parsed = number(value, 16)) && *parsed >= 0 &&
+                   *parsed <= 0xFF) {
+            script.extraByte = int(*parsed);
         } else {
             // The two that parse what they are given themselves.
             const bool parsedHere = value && ((arg == "--reply" && parseReply(value, script)) ||
@@ -250,6 +265,8 @@ int main(int argc, char **argv) {
             // feet before it has read it; wait until it has closed the port. On a line, each
             // run is the module's only one.
             callbacks.onRunEnd = [&] {
+                std::printf("run ended\n");
+                std::fflush(stdout);
                 if ((records > 0 && received >= records) || line)
                     g_moduleDone = true;
                 if (records > 0 && received >= records)
