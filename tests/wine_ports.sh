@@ -1,13 +1,11 @@
 #!/usr/bin/env bash
-# Runs a Windows test under Wine with COM20 to COM23 mapped to links in a folder of its own,
+# Runs a test of the Windows build under Wine with COM20 to COM23 mapped to links in a folder of its own,
 # which the test's simulated modules make (TAVRENODE_WINE_PORTS names it), and COM24 mapped
 # to /dev/null, a device that is not a serial port. The mapping goes again afterwards, and
 # so does any simulator the test left running.
-#   wine_ports.sh WINE_RUN TEST.exe [ARGUMENTS...]
+#   wine_ports.sh COMMAND [ARGUMENTS...]
 # Runs in WINEPREFIX (which must exist).
 set -euo pipefail
-wine_run=$1
-shift
 [ -d "${WINEPREFIX:-}" ] || { echo "WINEPREFIX does not name a Wine prefix" >&2; exit 1; }
 export WINEDEBUG=${WINEDEBUG:--all}
 
@@ -37,5 +35,5 @@ done
 wineserver -k 2>/dev/null || true
 
 status=0
-TAVRENODE_WINE_PORTS=$folder "$wine_run" "$@" || status=$?
+TAVRENODE_WINE_PORTS=$folder "$@" || status=$?
 exit "$status"
