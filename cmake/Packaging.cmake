@@ -21,6 +21,10 @@ if(WIN32)
     set(CPACK_NSIS_COMPRESSOR "lzma\n  Target amd64-unicode")
     set(CPACK_NSIS_EXECUTABLES_DIRECTORY .)
     set(CPACK_NSIS_INSTALLED_ICON_NAME tavrenode-config.exe)
+    # The installer and the uninstaller show the tool's icon; the Start menu's entries take
+    # theirs from the programs they start.
+    set(CPACK_NSIS_MUI_ICON ${PROJECT_SOURCE_DIR}/resources/icons/tavrenode-config.ico)
+    set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/resources/icons/tavrenode-config.ico)
     # The Start menu: the tool, and its help page.
     set(CPACK_PACKAGE_EXECUTABLES tavrenode-config "Tavrenode Config")
     set(CPACK_NSIS_MENU_LINKS tavrenode-config.html "Tavrenode Config Help")

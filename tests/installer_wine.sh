@@ -1,14 +1,15 @@
 #!/usr/bin/env bash
 # The Windows installer, under Wine: CPack makes it from the build, it installs silently,
-# the Start menu has the tool, the installed tool starts and shows its window, and the
-# uninstaller removes everything it installed.
+# the Start menu has the tool, the installer and the installed programs carry the icon and
+# the version, the installed tool starts and shows its window, and the uninstaller removes
+# everything it installed.
 #   installer_wine.sh WINDOWS_BUILD
 set -euo pipefail
 build=$1
 
 # shellcheck source=tests/e2e_common.sh
 source "$(dirname "${BASH_SOURCE[0]}")/e2e_common.sh"
-require Xvfb xdotool wine makensis
+require Xvfb xdotool wine makensis python3
 [ -d "${WINEPREFIX:-}" ] || fail "WINEPREFIX does not name a Wine prefix"
 export WINEDEBUG=${WINEDEBUG:--all}
 
@@ -29,6 +30,14 @@ for file in tavrenode-config.exe tavrenode-prog.exe tavrenode-config.html Uninst
     [ -f "$folder/$file" ] || fail "not installed: $file"
 done
 menu_entries | grep -q 'Tavrenode Config.lnk' || fail "no Start menu entry"
+# The installer and the installed programs carry the icon and the version (the Start menu's
+# entry shows the icon of the program it starts).
+version=$(basename "$installer" | sed -E 's/^tavrenode-config-(.*)-win64\.exe$/\1/')
+python3 "$(dirname "${BASH_SOURCE[0]}")/windows_resources.py" "$installer" >"$work/icon.out" ||
+    fail "the installer's icon"
+python3 "$(dirname "${BASH_SOURCE[0]}")/windows_resources.py" --version "$version" \
+    "$folder/tavrenode-config.exe" "$folder/tavrenode-prog.exe" >"$work/resources.out" ||
+    fail "the installed programs' icon or version"
 
 wine "$folder/tavrenode-config.exe" >"$work/tool.out" 2>&1 &
 tool_pid=$!
