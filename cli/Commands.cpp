@@ -74,8 +74,8 @@ void programOptions(QCommandLineParser &parser) {
         {u"port"_s, u"The COM port number (/dev/rfcommN); default: the settings' port."_s, u"N"_s},
         {u"device"_s, u"Any serial device, in place of a port number."_s, u"PATH"_s},
         {u"bluetooth"_s,
-         u"The module at this Bluetooth address, through BlueZ: no serial "_s
-         u"device needed."_s,
+         u"The module at this Bluetooth address, through BlueZ (Linux) or Winsock (Windows): no "_s
+         u"serial device needed."_s,
          u"ADDRESS"_s},
         {u"bluetooth-line"_s, u"A line of modules over Bluetooth: each unit is the next module "_s
                               u"found whose name starts with --name-prefix."_s},
