@@ -42,6 +42,34 @@ struct FoundModule {
     friend bool operator==(const FoundModule &, const FoundModule &) = default;
 };
 
+// A link to one module over the system's Bluetooth: named as its target says, opened by
+// connect(), and closed again when that fails.
+class BluetoothTargetLink : public ModuleLink {
+public:
+    explicit BluetoothTargetLink(BluetoothTarget target)
+        : m_target(std::move(target)) {}
+
+    [[nodiscard]] QString name() const override {
+        return m_target.name.isEmpty() ? m_target.address : m_target.name;
+    }
+    [[nodiscard]] QString target() const override { return m_target.address; }
+    [[nodiscard]] std::optional<LinkOpenError> open(std::chrono::milliseconds) override {
+        close();
+        std::optional<LinkOpenError> error = connect();
+        if (error)
+            close();
+        return error;
+    }
+
+protected:
+    [[nodiscard]] virtual std::optional<LinkOpenError> connect() = 0;
+    static LinkOpenError failure(LinkOpenFailure kind, QString reason, QString advice = {}) {
+        return {kind, std::move(reason), std::move(advice)};
+    }
+
+    BluetoothTarget m_target;
+};
+
 // Links to modules over the system's own Bluetooth stack.
 class BluetoothLinks {
 public:

@@ -90,30 +90,18 @@ private:
     bool m_lost = false;
 };
 
-class StackLink final : public ModuleLink {
+class StackLink final : public BluetoothTargetLink {
 public:
     StackLink(const BluetoothStack &stack, BluetoothTarget target)
-        : m_stack(stack)
-        , m_target(std::move(target)) {}
+        : BluetoothTargetLink(std::move(target))
+        , m_stack(stack) {}
     ~StackLink() override { close(); }
     StackLink(const StackLink &) = delete;
     StackLink &operator=(const StackLink &) = delete;
 
-    [[nodiscard]] QString name() const override {
-        return m_target.name.isEmpty() ? m_target.address : m_target.name;
-    }
-    [[nodiscard]] QString target() const override { return m_target.address; }
     [[nodiscard]] QIODevice &stream() override { return m_device; }
     void purge() override { m_device.purge(); }
     [[nodiscard]] bool lost() const override { return m_device.lost(); }
-
-    std::optional<LinkOpenError> open(std::chrono::milliseconds /*timeout*/) override {
-        close();
-        std::optional<LinkOpenError> error = connect();
-        if (error)
-            close();
-        return error;
-    }
 
     void close() override {
         m_device.detach();
@@ -126,11 +114,7 @@ public:
     }
 
 private:
-    static LinkOpenError failure(LinkOpenFailure kind, QString reason, QString advice = {}) {
-        return {kind, std::move(reason), std::move(advice)};
-    }
-
-    std::optional<LinkOpenError> connect() {
+    std::optional<LinkOpenError> connect() override {
         if (const QString why = m_stack.unavailable(); !why.isEmpty())
             return failure(LinkOpenFailure::NotFound, why);
         const std::optional<std::uint64_t> address = parseBluetoothAddress(m_target.address);
@@ -194,7 +178,6 @@ private:
     }
 
     const BluetoothStack &m_stack;
-    BluetoothTarget m_target;
     StreamDevice m_device;
     std::uint64_t m_address = 0;
     bool m_pairedHere = false;

@@ -277,30 +277,18 @@ QString callbackPath(const char16_t *what) {
     return u"/org/tavrenode/link%1/%2"_s.arg(++counter).arg(QStringView(what));
 }
 
-class BluezLink final : public ModuleLink {
+class BluezLink final : public BluetoothTargetLink {
 public:
     BluezLink(const QDBusConnection &bus, BluetoothTarget target)
-        : m_bus(bus)
-        , m_target(std::move(target)) {}
+        : BluetoothTargetLink(std::move(target))
+        , m_bus(bus) {}
     ~BluezLink() override { close(); }
     BluezLink(const BluezLink &) = delete;
     BluezLink &operator=(const BluezLink &) = delete;
 
-    [[nodiscard]] QString name() const override {
-        return m_target.name.isEmpty() ? m_target.address : m_target.name;
-    }
-    [[nodiscard]] QString target() const override { return m_target.address; }
     [[nodiscard]] QIODevice &stream() override { return m_socket; }
     void purge() override { m_socket.purge(); }
     [[nodiscard]] bool lost() const override { return m_socket.linkLost(); }
-
-    std::optional<LinkOpenError> open(std::chrono::milliseconds /*timeout*/) override {
-        close();
-        std::optional<LinkOpenError> error = connect();
-        if (error)
-            close();
-        return error;
-    }
 
     void close() override {
         const bool connected = m_socket.isOpen() || (m_callbacks && m_callbacks->hasSocket());
@@ -331,11 +319,7 @@ public:
     }
 
 private:
-    static LinkOpenError failure(LinkOpenFailure kind, QString reason, QString advice = {}) {
-        return {kind, std::move(reason), std::move(advice)};
-    }
-
-    std::optional<LinkOpenError> connect() {
+    std::optional<LinkOpenError> connect() override {
         if (!m_bus.isConnected())
             return failure(LinkOpenFailure::NotFound,
                            u"The system's message bus cannot be reached: %1"_s.arg(
@@ -469,7 +453,6 @@ private:
     }
 
     QDBusConnection m_bus;
-    BluetoothTarget m_target;
     SerialDevice m_socket;
     std::unique_ptr<BluezCallbacks> m_callbacks;
     QString m_adapterPath;
