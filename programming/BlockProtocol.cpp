@@ -4,6 +4,7 @@
 
 #include <QDeadlineTimer>
 #include <QIODevice>
+#include <QThread>
 
 namespace tavrenode {
 
@@ -43,6 +44,20 @@ BlockTransferResult failed(BlockFailure failure, int block, const QIODevice &dev
     return result;
 }
 
+// A stop comes as a flag, and on Windows the flag is set on a thread of its own: Wine lets the
+// same Ctrl-C break the wait it lands in before that thread has run. A link that fails
+// without a time-out while somebody can stop the run is given a moment to tell which it was.
+constexpr int kStopGraceMs = 200;
+
+BlockFailure failureOrStop(BlockFailure failure, bool timedOut, const BlockHooks &hooks) {
+    if (!hooks.cancel || timedOut)
+        return failure;
+    const QDeadlineTimer grace(kStopGraceMs);
+    while (!cancelled(hooks) && !grace.hasExpired())
+        QThread::msleep(5);
+    return cancelled(hooks) ? BlockFailure::Interrupted : failure;
+}
+
 BlockFailure writeBlock(QIODevice &device, std::span<const std::uint8_t> block,
                         std::chrono::milliseconds timeout, const BlockHooks &hooks,
                         bool &timedOut) {
@@ -77,7 +92,7 @@ BlockTransferResult sendBlocks(QIODevice &device, std::span<const std::uint8_t, 
         const BlockFailure written = writeBlock(
             device, record.subspan(index * kBlockSize, kBlockSize), timeout, hooks, timedOut);
         if (written != BlockFailure::None)
-            return failed(written, block, device, timedOut);
+            return failed(failureOrStop(written, timedOut, hooks), block, device, timedOut);
 
         const QDeadlineTimer deadline(timeout);
         while (device.bytesAvailable() < 1) {
@@ -85,12 +100,15 @@ BlockTransferResult sendBlocks(QIODevice &device, std::span<const std::uint8_t, 
                 return failed(BlockFailure::Interrupted, block, device);
             const QDeadlineTimer slice = nextSlice(deadline, hooks);
             if (!device.waitForReadyRead(remainingMs(slice)) && device.bytesAvailable() < 1 &&
-                endsTheWait(deadline, slice))
-                return failed(BlockFailure::Read, block, device, deadline.hasExpired());
+                endsTheWait(deadline, slice)) {
+                const bool expired = deadline.hasExpired();
+                return failed(failureOrStop(BlockFailure::Read, expired, hooks), block, device,
+                              expired);
+            }
         }
         char answer = 0;
         if (device.read(&answer, 1) != 1)
-            return failed(BlockFailure::Read, block, device);
+            return failed(failureOrStop(BlockFailure::Read, false, hooks), block, device);
         if (hooks.answered)
             hooks.answered(block, static_cast<std::uint8_t>(answer));
         if (static_cast<std::uint8_t>(answer) != kAcknowledgement) {

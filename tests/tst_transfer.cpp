@@ -13,6 +13,7 @@
 
 #include <fcntl.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 #include <QDir>
@@ -21,6 +22,7 @@
 #include <QSerialPort>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QThread>
 
 using namespace Qt::StringLiterals;
 
@@ -104,7 +106,9 @@ void TestTransfer::protocol_data() {
     QTest::addColumn<BlockFailure>("failure");
     QTest::addColumn<int>("block");
     QTest::addColumn<int>("bytesWritten");
-    QTest::addColumn<int>("cancelAfter"); // answers seen before the caller cancels; -1 never
+    // Answers seen before the caller cancels; -1 never; -2 from another thread a moment after
+    // the link failed, as a console's Ctrl-C comes on Windows.
+    QTest::addColumn<int>("cancelAfter");
 
     QTest::newRow("three acknowledgements")
         << QByteArray("UUU") << qint64(64) << BlockFailure::None << 0 << 192 << -1;
@@ -120,6 +124,10 @@ void TestTransfer::protocol_data() {
         << QByteArray("UUU") << qint64(64) << BlockFailure::Interrupted << 2 << 64 << 1;
     QTest::newRow("cancelled before anything")
         << QByteArray("UUU") << qint64(64) << BlockFailure::Interrupted << 1 << 0 << 0;
+    QTest::newRow("write error as the run is stopped")
+        << QByteArray("UUU") << qint64(-1) << BlockFailure::Interrupted << 1 << 0 << -2;
+    QTest::newRow("link lost as the run is stopped")
+        << QByteArray("U") << qint64(64) << BlockFailure::Interrupted << 2 << 128 << -2;
 }
 
 void TestTransfer::protocol() {
@@ -139,10 +147,17 @@ void TestTransfer::protocol() {
     const BlockHooks hooks{[&](int answered, std::uint8_t answer) {
                                QCOMPARE(answered, seen.size() + 1);
                                seen.append(char(answer));
-                               cancel = seen.size() == cancelAfter;
+                               if (seen.size() == cancelAfter)
+                                   cancel = true;
                            },
                            &cancel,
                            {}};
+    std::jthread lateStop;
+    if (cancelAfter == -2)
+        lateStop = std::jthread([&cancel] {
+            QThread::msleep(30);
+            cancel = true;
+        });
     const BlockTransferResult result = sendBlocks(device, record, 50ms, hooks);
     // Every answer read is reported, in order.
     QCOMPARE(seen, answers.left(device.answersRead));
