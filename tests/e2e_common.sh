@@ -13,7 +13,8 @@ trap cleanup EXIT
 
 fail() {
     echo "FAIL: $*"
-    for log in "$work"/*.out; do echo "--- $log"; cat "$log"; done
+    # The end of each output: a program that ran away must not bury the reason.
+    for log in "$work"/*.out; do echo "--- $log"; tail -n 40 "$log"; done
     exit 1
 }
 
