@@ -6,8 +6,16 @@
 #include <memory>
 
 #include <QIODevice>
+#include <QList>
+#include <QString>
 
 namespace tavrenode {
+
+// A process that has a device open or holds its lock file.
+struct DeviceHolder {
+    qint64 pid = 0;
+    QString name; // the program's name, as the system gives it
+};
 
 // A serial device opened for one transfer. Its line settings (speed, framing, flow control)
 // stay as the system has them set up: on an rfcomm device they are passed on to the remote
@@ -41,6 +49,18 @@ public:
     // What the user can do when the system does not let them use the device at path at all;
     // empty when it does, or when the system has no such rule.
     [[nodiscard]] static QString accessAdvice(const QString &path);
+    // The processes that hold the device at path, as far as the user may see them: the one
+    // whose lock file it has first, then those that have it open; none on Windows.
+    [[nodiscard]] static QList<DeviceHolder> holders(const QString &path);
+    // Who holds the device, and for the system's services known to take serial devices
+    // (ModemManager, brltty) how to make them let go; empty for nobody.
+    [[nodiscard]] static QString holdersAdvice(const QList<DeviceHolder> &holders,
+                                               const QString &path);
+#ifndef _WIN32
+    // The lock file that programs sharing the device at path agree on; empty where no
+    // folder for lock files can be written.
+    [[nodiscard]] static QString lockFilePath(const QString &path);
+#endif
 
     // The device hung up or went away under the transfer.
     [[nodiscard]] bool linkLost() const { return m_linkLost; }

@@ -7,6 +7,7 @@
 #include <poll.h>
 #include <pwd.h>
 #include <sys/ioctl.h>
+#include <sys/stat.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -15,29 +16,13 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLockFile>
+#include <QSysInfo>
 
 using namespace Qt::StringLiterals;
 
 namespace tavrenode {
 
 namespace {
-
-// Programs that share serial devices agree on a lock file per device, LCK..<name> in the
-// first of these folders that can be used; QSerialPort and the uucp family follow it.
-QString lockFilePath(const QString &devicePath) {
-    const QStringList folders{u"/var/lock"_s, u"/etc/locks"_s, u"/var/spool/locks"_s,
-                              u"/var/spool/uucp"_s, QDir::tempPath()};
-    QString name = devicePath;
-    if (name.startsWith(u"/dev/"_s))
-        name.remove(0, 5);
-    name.replace(u'/', u'_');
-    for (const QString &folder : folders) {
-        const QFileInfo info(folder);
-        if (info.isDir() && info.isReadable() && info.isWritable())
-            return folder + u"/LCK.."_s + name;
-    }
-    return {};
-}
 
 // Raw bytes in both directions: no line editing, echo, signals or translation of line ends,
 // and input is taken as it arrives. The speed, the framing (data bits, parity, stop bits) and
@@ -88,6 +73,23 @@ struct SerialDevice::Port {
     }
 };
 
+// Programs that share serial devices agree on a lock file per device, LCK..<name> in the
+// first of these folders that can be used; QSerialPort and the uucp family follow it.
+QString SerialDevice::lockFilePath(const QString &devicePath) {
+    const QStringList folders{u"/var/lock"_s, u"/etc/locks"_s, u"/var/spool/locks"_s,
+                              u"/var/spool/uucp"_s, QDir::tempPath()};
+    QString name = devicePath;
+    if (name.startsWith(u"/dev/"_s))
+        name.remove(0, 5);
+    name.replace(u'/', u'_');
+    for (const QString &folder : folders) {
+        const QFileInfo info(folder);
+        if (info.isDir() && info.isReadable() && info.isWritable())
+            return folder + u"/LCK.."_s + name;
+    }
+    return {};
+}
+
 SerialDevice::SerialDevice() = default;
 
 SerialDevice::~SerialDevice() {
@@ -115,6 +117,9 @@ bool SerialDevice::openPort(const QString &path, std::chrono::milliseconds /*wri
         return false;
     }
     m_port->lock = std::make_unique<QLockFile>(lockPath);
+    // A lock is stale when its process is gone, never by its age alone: programs that hold
+    // a port for hours do not touch their lock file.
+    m_port->lock->setStaleLockTime(0);
     if (!m_port->lock->tryLock(0)) {
         const bool held = m_port->lock->error() == QLockFile::LockFailedError;
         failOpen(held ? OpenFailure::Busy : OpenFailure::Other,
@@ -213,6 +218,71 @@ QString accountName() {
 }
 
 } // namespace
+
+namespace {
+
+// The program's name, as ps shows it; empty for a process the user may not see.
+QString processName(qint64 pid) {
+    QFile comm(u"/proc/%1/comm"_s.arg(pid));
+    if (!comm.open(QIODevice::ReadOnly))
+        return {};
+    return QString::fromLocal8Bit(comm.readAll()).trimmed();
+}
+
+} // namespace
+
+QList<DeviceHolder> SerialDevice::holders(const QString &path) {
+    QList<DeviceHolder> found;
+    const auto add = [&found](qint64 pid, const QString &fallbackName) {
+        if (pid <= 0 || std::any_of(found.cbegin(), found.cend(),
+                                    [pid](const DeviceHolder &h) { return h.pid == pid; }))
+            return;
+        const QString name = processName(pid);
+        if (!name.isEmpty() || !fallbackName.isEmpty())
+            found.append({pid, name.isEmpty() ? fallbackName : name});
+    };
+
+    // The lock file says who holds it on this machine, in QLockFile's form, as QSerialPort
+    // writes it.
+    const QString lockPath = lockFilePath(path);
+    if (!lockPath.isEmpty() && QFileInfo::exists(lockPath)) {
+        const QLockFile lock(lockPath);
+        qint64 pid = 0;
+        QString host;
+        QString application;
+        if (lock.getLockInfo(&pid, &host, &application) &&
+            (host.isEmpty() || host == QSysInfo::machineHostName()))
+            add(pid, application);
+    }
+
+    // Then every process whose open descriptors include the device; /proc shows another
+    // account's only to root.
+    struct stat device {};
+    if (::stat(QFile::encodeName(path).constData(), &device) != 0 || !S_ISCHR(device.st_mode))
+        return found;
+    QList<qint64> openers;
+    const QDir proc(u"/proc"_s);
+    for (const QString &entry : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool isPid = false;
+        const qint64 pid = entry.toLongLong(&isPid);
+        if (!isPid || pid == ::getpid())
+            continue;
+        const QDir fds(proc.filePath(entry + u"/fd"_s));
+        for (const QString &fd :
+             fds.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)) {
+            struct stat target {};
+            if (::stat(QFile::encodeName(fds.filePath(fd)).constData(), &target) == 0 &&
+                S_ISCHR(target.st_mode) && target.st_rdev == device.st_rdev) {
+                openers.append(pid);
+                break;
+            }
+        }
+    }
+    std::sort(openers.begin(), openers.end());
+    for (const qint64 pid : openers)
+        add(pid, {});
+    return found;
+}
 
 QString SerialDevice::accessAdvice(const QString &path) {
     // Asked with the identity the open used, not the real user's.

@@ -102,6 +102,10 @@ QString SerialDevice::accessAdvice(const QString & /*path*/) {
     return {}; // a port that will not open is in use
 }
 
+QList<DeviceHolder> SerialDevice::holders(const QString & /*path*/) {
+    return {}; // Windows does not say who has a port open
+}
+
 qint64 SerialDevice::bytesToWrite() const {
     return QIODevice::bytesToWrite(); // writes are synchronous
 }

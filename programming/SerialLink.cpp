@@ -31,6 +31,11 @@ std::optional<LinkOpenError> SerialLink::open(std::chrono::milliseconds timeout)
 }
 
 QString SerialLink::adviceFor(LinkOpenFailure failure) const {
+    if (failure == LinkOpenFailure::Busy) {
+        const QString held = SerialDevice::holdersAdvice(SerialDevice::holders(m_path), m_path);
+        if (!held.isEmpty())
+            return held;
+    }
     if (failure == LinkOpenFailure::NoPermission || failure == LinkOpenFailure::Busy) {
         const QString advice = SerialDevice::accessAdvice(m_path);
         return advice.isEmpty() ? u"Another program may be using the port."_s : advice;

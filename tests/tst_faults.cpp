@@ -21,6 +21,7 @@
 #endif
 
 #include <memory>
+#include <vector>
 
 #include <QDir>
 #include <QElapsedTimer>
@@ -44,11 +45,24 @@ enum class Setup {
     HeldElsewhere,    // another program has the port open
     PermissionDenied, // the user may not open the device
     NotSerial,        // the port leads to a device that is not a serial one
+    HeldByNamed,      // processes of the names the case gives have the device open
+};
+
+struct Holder {
+    QString name;
+    bool withLock = false; // it holds the device's lock file too
 };
 
 struct Fault {
+    Fault() = default;
+    Fault(Setup setup_, SimScript script_, QList<Holder> holders_ = {})
+        : setup(setup_)
+        , script(script_)
+        , holders(std::move(holders_)) {}
+
     Setup setup = Setup::None;
     SimScript script;
+    QList<Holder> holders; // for HeldByNamed; their process ids fill in the detail's %1, %2
 };
 
 } // namespace
@@ -241,8 +255,25 @@ void TestFaults::faultyLink_data() {
     else
         QTest::newRow("port held by another program")
             << Fault{Setup::HeldElsewhere, {}} << open
-            << u"Another program may be using the port."_s << QList<int>{};
-#ifndef _WIN32 // ports on Windows have no permissions of their own
+            << u"It is held by tst_faults (process %1)."_s.arg(QCoreApplication::applicationPid())
+            << QList<int>{};
+#ifndef _WIN32 // ports on Windows have no permissions of their own, nor say who has them
+    QTest::newRow("port held by a terminal program")
+        << Fault{Setup::HeldByNamed, {}, {{u"minicom"_s, true}}} << open
+        << u"It is held by minicom (process %1)."_s << QList<int>{};
+    QTest::newRow("port held by ModemManager")
+        << Fault{Setup::HeldByNamed, {}, {{u"ModemManager"_s, true}}} << open
+        << u"It is held by ModemManager (process %1).\n\nModemManager tries new serial devices "
+           u"as modems."_s
+        << QList<int>{};
+    QTest::newRow("port held by brltty")
+        << Fault{Setup::HeldByNamed, {}, {{u"brltty"_s, true}}} << open
+        << u"It is held by brltty (process %1).\n\nbrltty, the braille display driver"_s
+        << QList<int>{};
+    QTest::newRow("port locked by one program, open in ModemManager")
+        << Fault{Setup::HeldByNamed, {}, {{u"cutecom"_s, true}, {u"ModemManager"_s, false}}} << open
+        << u"It is held by cutecom (process %1) and ModemManager (process %2).\n\nModemManager"_s
+        << QList<int>{};
     QTest::newRow("permission denied") << Fault{Setup::PermissionDenied, {}} << open
                                        << u"Add it to the dialout group"_s << QList<int>{};
 #endif
@@ -262,6 +293,7 @@ void TestFaults::faultyLink() {
     HeldPort other;
 #ifndef _WIN32
     std::unique_ptr<WithoutPermission> withoutPermission;
+    std::vector<std::unique_ptr<NamedHolder>> holders;
 #endif
     switch (fault.setup) {
     case Setup::None:
@@ -285,6 +317,16 @@ void TestFaults::faultyLink() {
         withoutPermission = std::make_unique<WithoutPermission>(module->path());
 #endif
         break;
+    case Setup::HeldByNamed:
+#ifndef _WIN32
+        for (const Holder &holder : fault.holders) {
+            holders.push_back(
+                std::make_unique<NamedHolder>(holder.name, module->path(), holder.withLock));
+            QVERIFY(holders.back()->isHolding());
+            detail = detail.arg(holders.back()->pid());
+        }
+#endif
+        break;
     }
 
     const QStringList descriptorsBefore = openDescriptors();
@@ -294,6 +336,9 @@ void TestFaults::faultyLink() {
 #endif
     QCOMPARE(openDescriptors(), descriptorsBefore);
     other.release();
+#ifndef _WIN32
+    holders.clear();
+#endif
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
 
     if (message.isEmpty()) {

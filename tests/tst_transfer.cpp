@@ -6,6 +6,7 @@
 #include "RecordDescription.h"
 #include "RecordEncoder.h"
 #include "RecordingMessages.h"
+#include "SerialDevice.h"
 #include "SettingsStore.h"
 #include "SimulatedModule.h"
 #include "TransferRun.h"
@@ -31,6 +32,7 @@ using namespace std::chrono_literals;
 
 Q_DECLARE_METATYPE(tavrenode::SimScript)
 Q_DECLARE_METATYPE(tavrenode::BlockFailure)
+Q_DECLARE_METATYPE(tavrenode::DeviceHolder)
 
 namespace {
 
@@ -94,6 +96,8 @@ private Q_SLOTS:
     void presentDevicesInNumberOrder_data();
     void presentDevicesInNumberOrder();
     void portHeldByAnotherProgram();
+    void busyPortAdvice_data();
+    void busyPortAdvice();
     void consecutiveRunsEachProgramTheModule();
     void lineSettingsStayTheDevices_data();
     void lineSettingsStayTheDevices();
@@ -355,9 +359,45 @@ void TestTransfer::portHeldByAnotherProgram() {
     ConfigRecord record{};
     transfer.run(SettingsStore::defaults(), record);
     QCOMPARE(shown.texts(), (QStringList{u"Failed to open COM4:"_s, kHint}));
-    QVERIFY2(shown.messages.first().detail.contains(u"Another program may be using the port."_s),
+    const QString heldBy =
+        u"It is held by tst_transfer (process %1)."_s.arg(QCoreApplication::applicationPid());
+    QVERIFY2(shown.messages.first().detail.contains(heldBy),
              qPrintable(shown.messages.first().detail));
     QCOMPARE(module.blocks(), QList<int>{});
+}
+
+void TestTransfer::busyPortAdvice_data() {
+    QTest::addColumn<QList<DeviceHolder>>("holders");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QStringList>("contains"); // none: no advice at all
+
+    QTest::newRow("nobody") << QList<DeviceHolder>{} << u"/dev/rfcomm0"_s << QStringList{};
+    QTest::newRow("three programs")
+        << QList<DeviceHolder>{{7, u"a"_s}, {8, u"b"_s}, {9, u"c"_s}} << u"/dev/ttyS0"_s
+        << QStringList{u"It is held by a (process 7), b (process 8) and c (process 9)."_s};
+    QTest::newRow("ModemManager on an rfcomm device")
+        << QList<DeviceHolder>{{412, u"ModemManager"_s}} << u"/dev/rfcomm0"_s
+        << QStringList{
+               u"It is held by ModemManager (process 412).\n\n"_s,
+               u"\nSUBSYSTEM==\"tty\", KERNEL==\"rfcomm[0-9]*\", ENV{ID_MM_DEVICE_IGNORE}=\"1\"\n"_s,
+               u"\"systemctl stop ModemManager\""_s};
+    QTest::newRow("ModemManager on a device named by number")
+        << QList<DeviceHolder>{{412, u"ModemManager"_s}} << u"/dev/pts/3"_s
+        << QStringList{u"KERNEL==\"3\", ENV"_s};
+    QTest::newRow("brltty on a USB adapter")
+        << QList<DeviceHolder>{{88, u"brltty"_s}} << u"/dev/ttyUSB12"_s
+        << QStringList{u"(\"systemctl stop brltty-udev brltty\")"_s, u"(\"apt remove brltty\")"_s};
+}
+
+void TestTransfer::busyPortAdvice() {
+    QFETCH(QList<DeviceHolder>, holders);
+    QFETCH(QString, path);
+    QFETCH(QStringList, contains);
+
+    const QString advice = SerialDevice::holdersAdvice(holders, path);
+    QCOMPARE(advice.isEmpty(), contains.isEmpty());
+    for (const QString &part : contains)
+        QVERIFY2(advice.contains(part), qPrintable(advice));
 }
 
 void TestTransfer::consecutiveRunsEachProgramTheModule() {
