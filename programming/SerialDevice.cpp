@@ -67,7 +67,7 @@ QString SerialDevice::holdersAdvice(const QList<DeviceHolder> &holders, const QS
     if (brltty)
         parts << u"brltty, the braille display driver, takes serial adapters that could be "
                  u"braille displays. Where no braille display is used, stop it as root "
-                 u"(\"systemctl stop brltty-udev brltty\") or remove it (\"apt remove "
+                 u"(\"systemctl stop 'brltty*'\") or remove it (\"apt remove "
                  u"brltty\")."_s;
     return parts.join(u"\n\n"_s);
 }
