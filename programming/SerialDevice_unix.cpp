@@ -256,7 +256,8 @@ QList<DeviceHolder> SerialDevice::holders(const QString &path) {
     }
 
     // Then every process whose open descriptors include the device; /proc shows another
-    // account's only to root.
+    // account's only to root. The same node, not only the same device number: each
+    // instance of devpts (a container's, a chroot's) numbers its terminals from 0.
     struct stat device {};
     if (::stat(QFile::encodeName(path).constData(), &device) != 0 || !S_ISCHR(device.st_mode))
         return found;
@@ -272,7 +273,8 @@ QList<DeviceHolder> SerialDevice::holders(const QString &path) {
              fds.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System)) {
             struct stat target {};
             if (::stat(QFile::encodeName(fds.filePath(fd)).constData(), &target) == 0 &&
-                S_ISCHR(target.st_mode) && target.st_rdev == device.st_rdev) {
+                S_ISCHR(target.st_mode) && target.st_rdev == device.st_rdev &&
+                target.st_dev == device.st_dev) {
                 openers.append(pid);
                 break;
             }
