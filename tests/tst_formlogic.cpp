@@ -3,10 +3,13 @@
 #include "FormRules.h"
 #include "HelpLauncher.h"
 #include "SettingsStore.h"
+#include "StatusColours.h"
 
+#include <cmath>
 #include <functional>
 #include <optional>
 
+#include <QColor>
 #include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
@@ -60,6 +63,10 @@ private Q_SLOTS:
     void helpFile();
     void runStatus_data();
     void runStatus();
+    void contrastRatio_data();
+    void contrastRatio();
+    void statusColour_data();
+    void statusColour();
 };
 
 void TestFormLogic::comPortText_data() {
@@ -363,6 +370,66 @@ void TestFormLogic::runStatus() {
     TransferOutcome outcome;
     outcome.result = result, outcome.link = u"COM7"_s, outcome.target = device;
     QCOMPARE(runStatusText(outcome, QTime(10, 42, 3)), status);
+}
+
+void TestFormLogic::contrastRatio_data() {
+    QTest::addColumn<QColor>("text");
+    QTest::addColumn<QColor>("background");
+    QTest::addColumn<double>("ratio");
+    // The figures WCAG's own examples and the usual checkers give.
+    QTest::newRow("black on white") << QColor(Qt::black) << QColor(Qt::white) << 21.0;
+    QTest::newRow("white on black") << QColor(Qt::white) << QColor(Qt::black) << 21.0;
+    QTest::newRow("the lightest grey that passes") << QColor(0x767676) << QColor(Qt::white) << 4.54;
+    QTest::newRow("one step lighter fails") << QColor(0x777777) << QColor(Qt::white) << 4.48;
+    QTest::newRow("the same colour") << QColor(0x1a7346) << QColor(0x1a7346) << 1.0;
+}
+
+void TestFormLogic::contrastRatio() {
+    QFETCH(QColor, text);
+    QFETCH(QColor, background);
+    QFETCH(double, ratio);
+    QCOMPARE(std::round(tavrenode::contrastRatio(text, background) * 100) / 100, ratio);
+}
+
+void TestFormLogic::statusColour_data() {
+    QTest::addColumn<QColor>("background");
+    QTest::addColumn<bool>("programmed");
+    QTest::addColumn<bool>("inItsHue"); // green or red; else black or white
+    const struct {
+        const char *name;
+        QRgb window;
+        bool hueReadable;
+    } windows[] = {
+        {"white", 0xffffff, true},
+        {"Fusion's light grey", 0xefefef, true},
+        {"GNOME's light window", 0xf6f5f4, true},
+        {"Breeze's light window", 0xeff0f1, true},
+        {"Fusion's dark grey", 0x353535, true},
+        {"GNOME's dark window", 0x242424, true},
+        {"Breeze's dark window", 0x202326, true},
+        {"black", 0x000000, true},
+        {"a mid grey neither shade reads on", 0x808080, false},
+    };
+    for (const auto &window : windows) {
+        for (const bool programmed : {true, false}) {
+            QTest::addRow("%s, %s", programmed ? "programmed" : "not programmed", window.name)
+                << QColor(window.window) << programmed << window.hueReadable;
+        }
+    }
+}
+
+void TestFormLogic::statusColour() {
+    QFETCH(QColor, background);
+    QFETCH(bool, programmed);
+    QFETCH(bool, inItsHue);
+    const QColor colour = tavrenode::statusColour(programmed, background);
+    const double ratio = tavrenode::contrastRatio(colour, background);
+    QVERIFY2(ratio >= 4.5,
+             qPrintable(
+                 u"%1 on %2: %3:1"_s.arg(colour.name(), background.name()).arg(ratio, 0, 'f', 2)));
+    const bool green = colour.green() > colour.red() && colour.green() > colour.blue();
+    const bool red = colour.red() > colour.green() && colour.red() > colour.blue();
+    QCOMPARE(programmed ? green : red, inItsHue);
 }
 
 QTEST_GUILESS_MAIN(TestFormLogic)

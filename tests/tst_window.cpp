@@ -7,12 +7,14 @@
 #include "RecordingMessages.h"
 #include "SettingsStore.h"
 #include "SimulatedModule.h"
+#include "StatusColours.h"
 #include "StoreTesting.h"
 #include "TryCompare.h"
 
 #include <memory>
 
 #include <QAbstractItemView>
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QContextMenuEvent>
@@ -24,8 +26,10 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMimeData>
+#include <QPalette>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QSettings>
 #include <QTemporaryDir>
 #include <QTest>
@@ -79,6 +83,8 @@ private Q_SLOTS:
     void lettersInThePortBoxStopProgramming();
     void programmingSendsTheFormAndSaves();
     void failedRunShowsItsMessagesUnderTheBusyCursor();
+    void statusLineReadsOnThePalette_data();
+    void statusLineReadsOnThePalette();
     void emptyPinIsRefused();
     void blankPinIsAccepted();
     void listWithoutSelectionIsRefused();
@@ -292,6 +298,45 @@ void TestWindow::failedRunShowsItsMessagesUnderTheBusyCursor() {
     QCOMPARE(QGuiApplication::overrideCursor(), nullptr);
     QCOMPARE(m_module->blocks(), (QList<int>{1, 2}));
     QCOMPARE(stored("m_iComPort").toInt(), 4); // saved before the run
+}
+
+void TestWindow::statusLineReadsOnThePalette_data() {
+    QTest::addColumn<QColor>("during"); // the window's colour during the run
+    QTest::addColumn<QColor>("after");  // and the one a theme chose afterwards
+    QTest::addColumn<bool>("programmed");
+    const QColor light(0xefefef), dark(0x353535);
+    QTest::newRow("programmed, dark") << dark << dark << true;
+    QTest::newRow("not programmed, dark") << dark << dark << false;
+    QTest::newRow("programmed, then a dark theme") << light << dark << true;
+    QTest::newRow("not programmed, then a light theme") << dark << light << false;
+}
+
+void TestWindow::statusLineReadsOnThePalette() {
+    QFETCH(QColor, during);
+    QFETCH(QColor, after);
+    QFETCH(bool, programmed);
+    const QPalette original = QApplication::palette();
+    const auto restore = qScopeGuard([&original] { QApplication::setPalette(original); });
+    // As a theme does it: a button and a window colour, the text colours derived from them.
+    QApplication::setPalette(QPalette(during, during));
+    if (!programmed) {
+        m_module = std::make_unique<SimulatedModule>(SimScript{1, Reply::Byte, 0x00});
+        m_naming = std::make_unique<FixedNaming>(m_module->path());
+        m_links = std::make_unique<SerialLinks>(*m_naming);
+    }
+    open();
+    QTest::mouseClick(control<QPushButton>(id::Program), Qt::LeftButton);
+    auto *status = control<QLabel>(id::RunStatus);
+    QCOMPARE(status->text().startsWith(u"Programmed"_s), programmed);
+    // The window hears of a new palette through the event loop.
+    QApplication::setPalette(QPalette(after, after));
+    TRY_COMPARE(status->palette().color(QPalette::Window), after);
+
+    const QColor text = status->palette().color(QPalette::WindowText);
+    const QColor window = status->palette().color(QPalette::Window);
+    QVERIFY2(contrastRatio(text, window) >= 4.5,
+             qPrintable(u"%1 on %2"_s.arg(text.name(), window.name())));
+    QCOMPARE(text, statusColour(programmed, after));
 }
 
 void TestWindow::emptyPinIsRefused() {

@@ -10,6 +10,7 @@
 #include "Profile.h"
 #include "ProfileFiles.h"
 #include "SettingsStore.h"
+#include "StatusColours.h"
 #include "TavrenodeVersion.h"
 #include "TextView.h"
 #include "TransferMessages.h"
@@ -233,14 +234,20 @@ std::optional<TransferOutcome> ConfigDialog::programOverBluetooth(const Bluetoot
 }
 
 void ConfigDialog::showRunStatus(const TransferOutcome &outcome) {
-    // The desktop's usual text colours for success and failure (Adwaita's, dark enough to
-    // read on a light window). The label's text is what a screen reader announces.
-    auto *status = m_form.control<QLabel>(id::RunStatus);
-    QPalette palette = status->palette();
+    // The label's text is what a screen reader announces; the colour only repeats it.
+    m_lastRunProgrammed = outcome.programmed();
+    colourRunStatus();
+    m_form.control<QLabel>(id::RunStatus)->setText(runStatusText(outcome, QTime::currentTime()));
+}
+
+void ConfigDialog::colourRunStatus() {
+    if (!m_lastRunProgrammed)
+        return;
+    // Only the text's colour is the label's own: the rest follows the window's palette.
+    QPalette palette;
     palette.setColor(QPalette::WindowText,
-                     outcome.programmed() ? QColor(0x1b, 0x85, 0x53) : QColor(0xc0, 0x1c, 0x28));
-    status->setPalette(palette);
-    status->setText(runStatusText(outcome, QTime::currentTime()));
+                     statusColour(*m_lastRunProgrammed, this->palette().color(QPalette::Window)));
+    m_form.control<QLabel>(id::RunStatus)->setPalette(palette);
 }
 
 void ConfigDialog::okCommand() {
@@ -329,6 +336,12 @@ bool ConfigDialog::eventFilter(QObject *watched, QEvent *event) {
 
 bool ConfigDialog::event(QEvent *event) {
     return takeProfileDrop(event) || QDialog::event(event);
+}
+
+void ConfigDialog::changeEvent(QEvent *event) {
+    if (event->type() == QEvent::PaletteChange)
+        colourRunStatus();
+    QDialog::changeEvent(event);
 }
 
 void ConfigDialog::keyPressEvent(QKeyEvent *event) {

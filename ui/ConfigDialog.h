@@ -76,6 +76,8 @@ protected:
     // drags (text into an edit box) work as they always did.
     bool eventFilter(QObject *watched, QEvent *event) override;
     bool event(QEvent *event) override;
+    // A new palette (a dark theme chosen meanwhile) recolours the status line.
+    void changeEvent(QEvent *event) override;
 
 private:
     static void fillLists(Form &form);
@@ -91,6 +93,7 @@ private:
     // Programs the module through link, then shows the messages and the status line.
     TransferOutcome runOn(ModuleLink &link);
     void showRunStatus(const TransferOutcome &outcome);
+    void colourRunStatus();
     void okCommand();
     bool takeProfileDrop(QEvent *event);
 
@@ -100,6 +103,7 @@ private:
     ConfigRecord m_record{};
     ProgrammingTransfer m_transfer;
     bool m_exchanging = false; // the form's own change notifications are ignored meanwhile
+    std::optional<bool> m_lastRunProgrammed; // what the status line shows, once a run ended
 };
 
 } // namespace tavrenode
