@@ -53,10 +53,11 @@ pseudo-terminal.]=])
     # The libraries' packages as dpkg-shlibdeps finds them; by hand the plugins no program
     # links: Qt's X11 platform plugin, and Qt SQL's SQLite driver for tavrenode-prog's
     # ledger file. rfcomm (bluez) makes the serial device; xdg-utils opens the help page in
-    # the desktop's browser; the PostgreSQL driver serves a ledger shared by several PCs.
+    # the desktop's browser; the PostgreSQL driver serves a ledger shared by several PCs;
+    # Qt's Wayland plugin lets the window run on a Wayland session without XWayland.
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
     set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins, libqt6sql6-sqlite")
-    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "bluez, xdg-utils, libqt6sql6-psql")
+    set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "bluez, xdg-utils, libqt6sql6-psql, qt6-wayland")
     set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
     set(CPACK_STRIP_FILES ON)
 endif()

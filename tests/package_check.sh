@@ -28,6 +28,9 @@ quietly apt-get update -qq
 # Recommends left out: no bluez, and no xdg-utils, so that the help goes to $BROWSER.
 quietly apt-get install -y -qq --no-install-recommends "$deb"
 quietly apt-get install -y -qq --no-install-recommends xvfb xauth xdotool man-db
+# A Wayland desktop: Qt's Wayland plugin, which the package recommends, and sway's headless
+# output with wtype's virtual keyboard and grim's screenshots in place of a screen and a user.
+quietly apt-get install -y -qq --no-install-recommends qt6-wayland sway wtype grim
 # Its dependencies stay; the tree without the package, before and after, is compared.
 quietly apt-get purge -y -qq tavrenode-config
 snapshot >"$work/before"
@@ -88,6 +91,82 @@ test -s /usr/share/tavrenode-config/tavrenode-config.html || fail "the help page
 close_window "$tool"
 test -s "$XDG_CONFIG_HOME/Tavrenode Config/tavrenode-config.conf" ||
     fail "the window kept no settings"
+
+step "the installed window on Wayland: its menu, a message box, the status line"
+# sway refuses to run as root: it runs as nobody (who may pass through the work folder),
+# and the tool (root) uses its socket.
+chmod o+x "$work"
+mkdir -m 0700 "$work/wayland" "$work/tool-runtime"
+chown nobody:nogroup "$work/wayland"
+printf '%s\n' 'output HEADLESS-1 resolution 1280x1024' 'xwayland disable' \
+    'for_window [app_id=".*"] floating enable' >"$work/sway.conf"
+setpriv --reuid=nobody --regid=nogroup --clear-groups env -i HOME="$work/wayland" \
+    XDG_RUNTIME_DIR="$work/wayland" WLR_BACKENDS=headless WLR_RENDERER=pixman \
+    sway -c "$work/sway.conf" >"$work/sway.out" 2>&1 &
+pids+=($!)
+wait_for 100 bash -c "ls '$work/wayland' | grep -q '^sway-ipc'" || fail "sway did not start"
+wait_for 100 test -S "$work/wayland/wayland-1" || fail "sway made no Wayland socket"
+export SWAYSOCK WAYLAND_DISPLAY=$work/wayland/wayland-1
+SWAYSOCK=$(echo "$work"/wayland/sway-ipc.*)
+# The tool's windows as sway lists them: "shell title", one a line.
+windows() {
+    swaymsg -t get_tree | tr ',{}' '\n\n\n' |
+        sed -nE 's/^ *"(name|shell)": "(.*)"$/\1 \2/p' |
+        awk '$1 == "name" { name = substr($0, 6) } $1 == "shell" { print $2, name }'
+}
+has_window() { windows | grep -qxF "xdg_shell $1"; }
+no_window() { ! has_window "$1"; }
+boxes_open() { [ "$(windows | wc -l)" -ge 2 ]; }
+# Each wtype is a keyboard of its own; the window hears of it after a moment.
+keys() { wtype -s 500 "$@" -s 300; }
+# How many pixels of the screen are exactly the colour $1 (six hex digits).
+pixels() {
+    grim -t ppm "$work/screen.ppm"
+    LC_ALL=C grep -obUaP "$(sed -E 's/(..)/\\x\1/g' <<<"$1")" "$work/screen.ppm" | wc -l
+}
+(unset DISPLAY; export XDG_RUNTIME_DIR=$work/tool-runtime QT_QPA_PLATFORM=wayland
+    exec tavrenode-config) >"$work/wayland-tool.out" 2>&1 &
+tool=$!
+pids+=("$tool")
+ended() { ! kill -0 "$1" 2>/dev/null; }
+wait_for 100 has_window "Tavrenode Configuration Tool" ||
+    fail "no Wayland window (sway has: $(windows))"
+# The window's menu from the keyboard (as a right click on the form opens it), its last
+# entry the About box.
+keys -k Menu -s 500 -k Up -k Return
+wait_for 50 has_window "About Tavrenode Configuration Tool" ||
+    fail "the menu gave no About box (sway has: $(windows))"
+keys -k Escape
+wait_for 50 no_window "About Tavrenode Configuration Tool" || fail "the About box did not close"
+# A port with no module: a message box, then the status line in the failure's red.
+port=
+for n in $(seq 20 60); do
+    if [ ! -e "/dev/rfcomm$n" ] && [ ! -L "/dev/rfcomm$n" ]; then port=$n; break; fi
+done
+[ -n "$port" ] || fail "no free /dev/rfcommN"
+keys -k Tab -k Tab -M ctrl -k a -m ctrl "$port" -M shift -k Tab -m shift -k space
+wait_for 50 boxes_open || fail "the failure showed no message box (sway has: $(windows))"
+for _ in 1 2 3; do
+    boxes_open || break
+    keys -k Return
+done
+! boxes_open || fail "the message boxes did not close (sway has: $(windows))"
+red=$(pixels c01c28)
+[ "$red" -gt 20 ] || fail "no status line in red after the failure ($red pixels)"
+# The simulated module: programmed, and the status line in green.
+tavrenode-sim --link "$port" --records 1 >"$work/wayland-sim.out" 2>&1 &
+sim=$!
+pids+=("$sim")
+wait_for 50 grep -q "^port $port" "$work/wayland-sim.out" || fail "the simulator did not start"
+keys -k space
+wait_for 100 ended "$sim" || fail "the simulator received no record"
+grep -q "^record 1" "$work/wayland-sim.out" || fail "the simulator has no complete record"
+green_shows() { [ "$(pixels 1a7346)" -gt 20 ]; }
+wait_for 50 green_shows || fail "no status line in green after the run"
+echo "status line: $red pixels of red after the failure, $(pixels 1a7346) of green after the run"
+keys -k Escape
+wait_for 100 ended "$tool" || fail "the tool did not end on Escape"
+wait "$tool" || fail "the tool ended with status $?"
 
 step "apt-get purge tavrenode-config leaves nothing behind"
 installed=$(dpkg -L tavrenode-config)
