@@ -13,7 +13,9 @@
 
 #include <memory>
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
+#include <QAccessible>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -100,7 +102,9 @@ private Q_SLOTS:
     void savedProfileLoadsBackEdited();
     void loadsADroppedProfile();
     void formFitsItsTexts();
-    void everyControlHasATooltip();
+    void everyControlHasATooltipAndAName();
+    void labelsNameTheirControls_data();
+    void labelsNameTheirControls();
     void deviceTypeListShowsItsScrollBar();
 
 private:
@@ -695,16 +699,23 @@ void TestWindow::formFitsItsTexts() {
     }
 }
 
-void TestWindow::everyControlHasATooltip() {
+void TestWindow::everyControlHasATooltipAndAName() {
     open();
     // Every control the user can reach with Tab, found in the widget tree rather than in the
-    // form's tables, so that a control the tables miss fails too.
+    // form's tables, so that a control the tables miss fails too. Its name for a screen
+    // reader is its own text, or (boxes and lists) the label that names it.
     int controls = 0;
     for (QWidget *child : m_dialog->findChildren<QWidget *>(Qt::FindDirectChildrenOnly)) {
         if (!(child->focusPolicy() & Qt::TabFocus))
             continue; // labels, the group box, the status line
         ++controls;
         QVERIFY2(!child->toolTip().isEmpty(), qPrintable(child->objectName()));
+        QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(child);
+        QVERIFY(accessible);
+        const bool named = qobject_cast<QAbstractButton *>(child)
+                               ? !accessible->text(QAccessible::Name).isEmpty()
+                               : accessible->relations(QAccessible::Label).size() == 1;
+        QVERIFY2(named, qPrintable(child->objectName()));
     }
     QCOMPARE(controls, 27); // Close, the programming button, the port and 24 settings
 
@@ -716,6 +727,39 @@ void TestWindow::everyControlHasATooltip() {
     TRY_COMPARE(QToolTip::isVisible(), true);
     QCOMPARE(QToolTip::text(), baud->toolTip());
     QToolTip::hideText();
+}
+
+void TestWindow::labelsNameTheirControls_data() {
+    QTest::addColumn<int>("controlId");
+    QTest::addColumn<QString>("label");
+    const auto row = [](const char *name, int controlId, std::string_view label) {
+        QTest::newRow(name) << controlId
+                            << QString::fromUtf8(label.data(), qsizetype(label.size()));
+    };
+    row("port box", id::ComPort, "Connected to COM port");
+    row("status pin list", id::StatusPin, labels::kStatusPinName);
+    row("baud rate list", id::BaudRate, labels::kBaudRateName);
+    row("device type list", id::DeviceType, labels::kDeviceTypeName);
+    row("device name box", id::DeviceName, "Device name");
+    row("pair match prefix box", id::PairMatchPrefix, "Pair match prefix");
+    row("mating mode list", id::MatingMode, labels::kMatingModeName);
+    row("PIN box", id::Pin, "Pin code");
+    row("security mode list", id::SecurityMode, labels::kSecurityModeName);
+    row("master or slave list", id::MasterSlave, labels::kMasterSlaveName);
+}
+
+void TestWindow::labelsNameTheirControls() {
+    QFETCH(int, controlId);
+    QFETCH(QString, label);
+    open();
+    // As a screen reader finds it: the label related to the control, by its text.
+    QAccessibleInterface *accessible = QAccessible::queryAccessibleInterface(control(controlId));
+    QVERIFY(accessible);
+    const auto labels = accessible->relations(QAccessible::Label);
+    QCOMPARE(labels.size(), 1);
+    QCOMPARE(labels.first().first->text(QAccessible::Name), label);
+    if (qobject_cast<QLineEdit *>(control(controlId)))
+        QCOMPARE(accessible->text(QAccessible::Name), label);
 }
 
 void TestWindow::deviceTypeListShowsItsScrollBar() {

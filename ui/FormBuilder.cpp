@@ -114,16 +114,45 @@ int longestLine(const QComboBox &combo) {
     return longest;
 }
 
+// A closed drop-down's height in dialog units, about.
+constexpr int kClosedDropDownHeight = 14;
+
 // Where a control goes. A drop-down's template height is that of its open list: closed, it
 // is as high as the style makes it, and the open list shows as many lines as fit.
 QRect placeOf(const forms::Control &control, QWidget &widget, const DialogUnits &units) {
     QRect place = units.rect(control.x, control.y, control.width, control.height);
     if (auto *combo = qobject_cast<QComboBox *>(&widget)) {
         place.setHeight(comboSize(*combo, 0).height());
-        // A line of the list is about eight dialog units; the closed box takes about 14.
-        combo->setMaxVisibleItems(std::max(1, (control.height - 14) / 8));
+        // A line of the list is about eight dialog units.
+        combo->setMaxVisibleItems(std::max(1, (control.height - kClosedDropDownHeight) / 8));
     }
     return place;
+}
+
+// The label that names an edit box or a drop-down is the nearest one to its left on the
+// same line, as the eye pairs them; it becomes the control's buddy, which screen readers
+// read as the control's label.
+void pairLabels(const QList<std::pair<const forms::Control *, QWidget *>> &created) {
+    for (const auto &[control, widget] : created) {
+        const bool dropDown = qobject_cast<QComboBox *>(widget) != nullptr;
+        if (!dropDown && !qobject_cast<QLineEdit *>(widget))
+            continue;
+        const int top = control->y;
+        const int bottom = top + (dropDown ? kClosedDropDownHeight : control->height);
+        QLabel *nearest = nullptr;
+        int nearestRight = 0;
+        for (const auto &[other, otherWidget] : created) {
+            auto *label = qobject_cast<QLabel *>(otherWidget);
+            const int right = other->x + other->width;
+            if (label && !label->text().isEmpty() && right <= control->x && other->y < bottom &&
+                top < other->y + other->height && (!nearest || right > nearestRight)) {
+                nearest = label;
+                nearestRight = right;
+            }
+        }
+        if (nearest)
+            nearest->setBuddy(widget);
+    }
 }
 
 // The width a control needs to show its text on one line, or 0 when it wraps by design (a
@@ -170,6 +199,7 @@ Form buildForm(const forms::Template &form, QWidget &window,
     }
     if (fill)
         fill(result);
+    pairLabels(created);
 
     const DialogUnits fontUnits(window.font());
     double widen = 1.0;
