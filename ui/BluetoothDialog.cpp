@@ -84,7 +84,6 @@ BluetoothDialog::BluetoothDialog(const BluetoothLinks &links, Program program,
 
     m_status = new QLabel(this);
     m_status->setWordWrap(true);
-    m_status->setAccessibleName(tr("Result"));
 
     auto *buttons = new QDialogButtonBox(this);
     m_programButton = buttons->addButton(tr("&Program"), QDialogButtonBox::AcceptRole);
