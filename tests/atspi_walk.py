@@ -1,7 +1,7 @@
 #!/usr/bin/python3
 """Reads a window of the tool through AT-SPI, as a screen reader does.
 
-  atspi_walk.py check TITLE   every control Tab reaches has a role and a name (its own
+  atspi_walk.py check TITLE   every control of the window has a role and a name (its own
                               text, or its label's), and a drop-down a label related to it;
                               prints one line per control, exits 1 naming what lacks one
   atspi_walk.py labels TITLE  the names of the window's labels, one a line
@@ -14,11 +14,13 @@ import gi
 gi.require_version("Atspi", "2.0")
 from gi.repository import Atspi  # noqa: E402
 
-# What Tab reaches. A drop-down's own name is its current value: a reader names it by the
-# label related to it. Every other control needs a name, its own text or its label's.
-CONTROLS = {"push button", "check box", "radio button", "text", "combo box", "tree", "list",
-            "table", "tree table"}
-LABELLED = {"combo box"}
+# The controls a user works with, by role (the roles' names differ between releases of
+# AT-SPI). A drop-down's own name is its current value: a reader names it by the label
+# related to it. Every other control needs a name, its own text or its label's.
+Role = Atspi.Role
+CONTROLS = {Role.PUSH_BUTTON, Role.CHECK_BOX, Role.RADIO_BUTTON, Role.TEXT, Role.ENTRY,
+            Role.COMBO_BOX, Role.TREE, Role.LIST, Role.TABLE, Role.TREE_TABLE}
+LABELLED = {Role.COMBO_BOX}
 
 
 def window(title, seconds=10):
@@ -62,15 +64,15 @@ def check(title):
     missing = []
     count = 0
     for node in descendants(window(title)):
-        role = node.get_role_name()
-        if role not in CONTROLS or not node.get_state_set().contains(Atspi.StateType.FOCUSABLE):
+        role = node.get_role()
+        if role not in CONTROLS:
             continue
         count += 1
         name = node.get_name()
         labels = [label for label in labels_of(node) if label]
-        print(f"{role}\t{name}\t{' / '.join(labels)}")
+        print(f"{node.get_role_name()}\t{name}\t{' / '.join(labels)}")
         if not (labels if role in LABELLED else name):
-            missing.append(f"a {role} named {name!r} with labels {labels}")
+            missing.append(f"a {node.get_role_name()} named {name!r} with labels {labels}")
     print(f"{count} controls")
     if missing:
         sys.exit("without a name a reader can say: " + "; ".join(missing))
@@ -78,7 +80,7 @@ def check(title):
 
 def labels(title):
     names = [node.get_name() for node in descendants(window(title))
-             if node.get_role_name() == "label"]
+             if node.get_role() == Role.LABEL]
     print("\n".join(names))
 
 
